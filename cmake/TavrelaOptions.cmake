@@ -1,0 +1,59 @@
+# Compiler flags shared by every target of the project.
+add_compile_options(-Wall -Wextra -Wpedantic)
+if(TAVRELA_WERROR)
+    add_compile_options(-Werror)
+endif()
+
+if(TAVRELA_SANITIZE)
+    # vptr checks give false reports across Qt's shared libraries; everything else halts.
+    set(_san -fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all
+             -fno-omit-frame-pointer)
+    add_compile_options(${_san})
+    add_link_options(${_san})
+endif()
+
+if(TAVRELA_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "TAVRELA_FUZZ needs clang (libFuzzer): configure with CXX=clang++")
+endif()
+
+# tavrela_fuzz_target(NAME SOURCES... LIBS...): a libFuzzer program plus a short smoke run in
+# CTest over its seed corpus (fuzz/<name>/corpus when present).
+function(tavrela_fuzz_target name)
+    cmake_parse_arguments(F "" "CORPUS;RUNS" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${F_SOURCES})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+    target_link_libraries(${name} PRIVATE ${F_LIBS})
+    if(NOT F_RUNS)
+        set(F_RUNS 20000)
+    endif()
+    set(_corpus_args)
+    if(F_CORPUS AND EXISTS ${F_CORPUS})
+        # Work on a copy so the smoke run never writes into the source tree.
+        set(_work ${CMAKE_CURRENT_BINARY_DIR}/${name}_corpus)
+        file(COPY ${F_CORPUS}/ DESTINATION ${_work})
+        set(_corpus_args ${_work})
+    endif()
+    if(TAVRELA_TESTS)
+        add_test(NAME ${name}_smoke
+                 COMMAND ${name} -runs=${F_RUNS} -max_len=65536 -rss_limit_mb=2048 ${_corpus_args})
+        set_tests_properties(${name}_smoke PROPERTIES LABELS fuzz TIMEOUT 300)
+    endif()
+endfunction()
+
+# tavrela_boundary(TARGET): fail the configure when a pure library links Qt GUI modules.
+function(tavrela_pure_library target)
+    cmake_parse_arguments(P "ALLOW_QT_CORE" "" "" ${ARGN})
+    get_target_property(_libs ${target} LINK_LIBRARIES)
+    if(NOT _libs)
+        return()
+    endif()
+    foreach(_l IN LISTS _libs)
+        if(_l MATCHES "Qt6::(Gui|Widgets|OpenGL|OpenGLWidgets|Sql)")
+            message(FATAL_ERROR "${target} is a pure library and must not link ${_l}")
+        endif()
+        if(_l MATCHES "Qt6::" AND NOT P_ALLOW_QT_CORE)
+            message(FATAL_ERROR "${target} is a pure library and must not link ${_l}")
+        endif()
+    endforeach()
+endfunction()
