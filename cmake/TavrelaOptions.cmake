@@ -57,3 +57,27 @@ function(tavrela_pure_library target)
         endif()
     endforeach()
 endfunction()
+
+# tavrela_test(NAME SOURCES... LIBS... [QT]): one GoogleTest executable, its cases found when
+# CTest runs (not at build time, so tests that need a display or services still build
+# anywhere). QT gives it a main() that creates a QApplication first.
+function(tavrela_test name)
+    cmake_parse_arguments(T "QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    if(T_QT)
+        find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
+        add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/common/qt_test_main.cpp)
+        target_link_libraries(${name} PRIVATE GTest::gtest GTest::gmock Qt6::Widgets Qt6::Test)
+    else()
+        add_executable(${name} ${T_SOURCES})
+        target_link_libraries(${name} PRIVATE GTest::gtest_main GTest::gmock)
+    endif()
+    target_link_libraries(${name} PRIVATE ${T_LIBS})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/common)
+    target_compile_definitions(${name} PRIVATE
+        TAVRELA_SOURCE_DIR="${PROJECT_SOURCE_DIR}" TAVRELA_BINARY_DIR="${PROJECT_BINARY_DIR}")
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                         PROPERTIES TIMEOUT ${T_TIMEOUT})
+endfunction()
