@@ -147,6 +147,10 @@ TEST(TimeText, Parse) {
 }
 
 TEST(TimeText, ConversionsDivideLastAndRejectZero) {
+    for (const auto& [duration, seconds] :
+         {std::pair{180.4, 180}, {180.5, 180}, {181.5, 182}, {0.5, 0}, {0.51, 1}, {-1.0, -1}}) {
+        EXPECT_EQ(RoundDurationSeconds(duration), seconds) << duration;
+    }
     EXPECT_EQ(SecondsToX(kDuration, 28.34, kTotalX), 9998352.0);
     EXPECT_EQ(SecondsToX(kDuration, 90, kTotalX), 31752000.0);
     EXPECT_THROW(SecondsToX(0, 1, kTotalX), EMathError);

@@ -182,6 +182,10 @@ bool ParseDecimalComma(const QString& s, long double& out) {
 
 } // namespace
 
+std::int64_t RoundDurationSeconds(double Duration) {
+    return TruncToInt64(std::nearbyint(Duration));
+}
+
 double SecondsToX(std::int64_t DurationSeconds, double Seconds, double TotalX) {
     const long double numerator = static_cast<long double>(TotalX) * Seconds;
     if (DurationSeconds == 0) {
