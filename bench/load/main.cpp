@@ -97,7 +97,7 @@ struct LoadFigures {
 LoadFigures MeasureLoad(tavrela::TfrmTavrela& window, const QString& path) {
     window.FileName = path;
     // Start from an empty display so the previous file's arrays do not hide this one's.
-    window.GraphDisplay3D1->Items.Clear();
+    window.GraphDisplay3D1->Items().Clear();
     ResetPeakRss();
     const long before = StatusKb("VmRSS");
     QElapsedTimer timer;
@@ -105,7 +105,7 @@ LoadFigures MeasureLoad(tavrela::TfrmTavrela& window, const QString& path) {
     window.LoadAudio();
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     const long peak = StatusKb("VmHWM");
-    const tavrela::TGraphDisplayItem& pane = window.GraphDisplay3D1->Items[0];
+    const tavrela::TGraphDisplayItem& pane = window.GraphDisplay3D1->Items()[0];
     double arrayBytes = 0;
     for (const tavrela::TGraphDisplayGraphItem& curve : pane.GraphItems) {
         arrayBytes += static_cast<double>(curve.Samples.Length()) * sizeof(tavrela::TGDGISample);

@@ -64,7 +64,7 @@ void AppendBigEndian(QByteArray& out, quint32 value) {
 }
 } // namespace
 
-QByteArray Id3v23Tag(const std::vector<std::pair<QByteArray, QByteArray>>& frames) {
+QByteArray Id3v23Tag(const std::vector<std::pair<QByteArray, QString>>& frames) {
     QByteArray body;
     for (const auto& [id, text] : frames) {
         QByteArray content(1, '\0'); // encoding 0
@@ -72,7 +72,7 @@ QByteArray Id3v23Tag(const std::vector<std::pair<QByteArray, QByteArray>>& frame
             content += "por";
             content.append('\0'); // empty short description
         }
-        content += text;
+        content += text.toLatin1();
         body += id;
         AppendBigEndian(body, static_cast<quint32>(content.size()));
         body.append(2, '\0'); // flags

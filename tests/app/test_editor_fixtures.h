@@ -23,8 +23,9 @@ QString MakeWav(const QTemporaryDir& dir, const QString& name, double seconds, i
 QString MakeMp3(const QTemporaryDir& dir, const QString& name, double seconds, int channels,
                 const QStringList& lameArgs = {});
 
-/// An ID3v2.3 tag holding text frames (encoding 0) and, for the id "COMM", a comment frame.
-QByteArray Id3v23Tag(const std::vector<std::pair<QByteArray, QByteArray>>& frames);
+/// An ID3v2.3 tag holding text frames (encoding 0, Latin-1 text) and, for the id "COMM", a
+/// comment frame.
+QByteArray Id3v23Tag(const std::vector<std::pair<QByteArray, QString>>& frames);
 
 /// Puts `tag` in front of the file's bytes.
 void PrependToFile(const QString& path, const QByteArray& tag);

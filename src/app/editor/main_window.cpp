@@ -14,7 +14,7 @@
 #include <display/graph_display_3d.h>
 #include <display/model/model.h>
 #include <display/silent_abort.h>
-#include <tags/tag_facade.h>
+#include <tags/tag.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -189,7 +189,7 @@ void TfrmTavrela::BindCommands() {
 }
 
 bool TfrmTavrela::IsMp3() const {
-    return QFileInfo(FileName).suffix().compare(QLatin1String("mp3"), Qt::CaseInsensitive) == 0;
+    return tags::IsMp3Extension(tags::FileExtension(FileName.toStdString()));
 }
 
 std::uint32_t TfrmTavrela::OpenChannel(bool decode) {
@@ -227,8 +227,7 @@ void TfrmTavrela::LoadAudio() {
     if (FileName.isEmpty()) {
         return;
     }
-    const QString extension = QStringLiteral(".") + QFileInfo(FileName).suffix();
-    tags::CreateTagObjects(extension.toStdString());
+    tags::CreateTagObjects(tags::FileExtension(FileName.toStdString()));
     tags::ReadTag(QFile::encodeName(FileName).toStdString());
 
     FEngine.freeStream(Stream);
@@ -247,13 +246,13 @@ void TfrmTavrela::LoadAudio() {
 
 void TfrmTavrela::BuildFilePane(int channels) {
     TGraphDisplay3D& display = *GraphDisplay3D1;
-    display.Items.Clear();
+    display.Items().Clear();
     display.ShowCursor = true;
     display.SolidCursor = true;
     display.AllowQuickPlay = true;
     display.MaximumVertexCount = 500000;
     display.Animate = false;
-    TGraphDisplayItem& pane = display.Items.Add();
+    TGraphDisplayItem& pane = display.Items().Add();
     pane.DisplayMode = 4;
     pane.ChannelCount = channels;
     pane.Axis.Visible = false;
@@ -302,7 +301,7 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
     } cleanup{this};
     QCoreApplication::processEvents();
 
-    TGraphDisplayItem& pane = GraphDisplay3D1->Items[0];
+    TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
     std::vector<TGraphData*> curves;
     for (TGraphDisplayGraphItem& curve : pane.GraphItems) {
         curves.push_back(&curve.Samples);
@@ -323,12 +322,12 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
 }
 
 void TfrmTavrela::LoadStoredMarkers() {
-    TGraphDisplayItem& pane = GraphDisplay3D1->Items[0];
+    TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
     MarkerTexts texts;
     double duration = 0.0;
-    if (IsMp3()) {
-        duration = tags::MPEGFile()->Duration();
-        const auto& id3 = tags::MPEGFile()->ID3v2;
+    if (IsMp3() && tags::MPEGFile != nullptr) {
+        duration = tags::MPEGFile->Duration();
+        const auto& id3 = tags::MPEGFile->ID3v2;
         const auto text = [](const std::string& s) { return QString::fromStdString(s); };
         texts.Intro = text(id3.Intro);
         texts.AudioStart = text(id3.AudioStart);
@@ -339,11 +338,11 @@ void TfrmTavrela::LoadStoredMarkers() {
         texts.StampJingle = text(id3.StampJingle);
         texts.StampTime = text(id3.StampTime);
         texts.Comment = text(id3.Comment);
-    } else if (tags::WAVFile() != nullptr) {
+    } else if (!IsMp3() && tags::WAVFile != nullptr) {
         // WAV files carry no marker texts; their duration comes from the header.
-        duration = tags::WAVFile()->Duration();
+        duration = tags::WAVFile->Duration();
     }
-    DurationSeconds = static_cast<std::int64_t>(std::nearbyint(duration));
+    DurationSeconds = RoundDurationSeconds(duration);
     TotalX = pane.SelectionEnd;
     SetTexts(texts);
 
@@ -360,11 +359,15 @@ void TfrmTavrela::LoadStoredMarkers() {
 }
 
 void TfrmTavrela::ZoomStep(int Delta) {
-    if (GraphDisplay3D1->Items.Count() == 0) {
+    if (GraphDisplay3D1->Items().Count() == 0) {
         SilentAbort();
     }
+    // One notch, as if the operator turned the wheel over the display where the pointer is.
     GraphDisplay3D1->setFocus();
-    GraphDisplay3D1->WheelStep(Delta, GraphDisplay3D1->Panel->mapFromGlobal(QCursor::pos()));
+    const QPoint global = QCursor::pos();
+    QWheelEvent notch(QPointF(GraphDisplay3D1->mapFromGlobal(global)), QPointF(global), QPoint(),
+                      QPoint(0, Delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(GraphDisplay3D1, &notch);
 }
 
 void TfrmTavrela::btnZoomMaisClick() {
@@ -381,7 +384,7 @@ void TfrmTavrela::btnGravarMarcacoesClick() {
 
 void TfrmTavrela::SaveMarkers() {
     TGraphDisplay3D& display = *GraphDisplay3D1;
-    if (display.Items.Count() == 0) {
+    if (display.Items().Count() == 0) {
         SilentAbort();
     }
     if (!IsMp3()) {
@@ -389,7 +392,7 @@ void TfrmTavrela::SaveMarkers() {
         ShowMessage(kWavMessage);
         SilentAbort();
     }
-    TGraphDisplayItem& pane = display.Items[0];
+    TGraphDisplayItem& pane = display.Items()[0];
     MarkerTexts texts = CurrentTexts();
     ComputeSaveTexts(pane, DurationSeconds, TotalX, texts);
     SetTexts(texts);
@@ -406,8 +409,8 @@ void TfrmTavrela::SaveMarkers() {
     FEngine.freeModule(Stream);
     Stream = 0;
 
-    display.Items.Clear();
-    TGraphDisplayItem& placeholder = display.Items.Add();
+    display.Items().Clear();
+    TGraphDisplayItem& placeholder = display.Items().Add();
     placeholder.DisplayMode = 4;
     placeholder.ChannelCount = 1;
     placeholder.Axis.Visible = false;
@@ -436,8 +439,9 @@ void TfrmTavrela::SaveMarkers() {
         SilentAbort();
     }
     ClearMarkerTexts();
-    tags::FreeTagObjects(
-        QFileInfo(FileName).suffix().toUpper().prepend(QLatin1Char('.')).toStdString());
+    tags::FreeTagObjects(QString::fromStdString(tags::FileExtension(FileName.toStdString()))
+                             .toUpper()
+                             .toStdString());
     ShowMessage(kSavedMessage);
     Terminate();
 }
@@ -445,7 +449,7 @@ void TfrmTavrela::SaveMarkers() {
 void TfrmTavrela::RestoreAfterFailedSave(const std::vector<TGraphData>& samples, int channels) {
     Stream = OpenChannel(false);
     BuildFilePane(channels);
-    TGraphDisplayItem& pane = GraphDisplay3D1->Items[0];
+    TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
     for (int i = 0; i < pane.GraphItems.Count() && i < static_cast<int>(samples.size()); ++i) {
         pane.GraphItems[i].Samples = samples[static_cast<std::size_t>(i)];
     }
@@ -468,12 +472,14 @@ void TfrmTavrela::ConfigureDisplay() {
     d.SetActiveIndex(-1);
     d.SetScrollBarHeight(15);
     d.SetScrollBarType(gdsbtFlat);
-    d.SetPanel3DColor(palette().color(QPalette::Button));
+    const QColor face = palette().color(QPalette::Button);
+    d.SetPanel3DColor(static_cast<TColor>(face.red() | (face.green() << 8) | (face.blue() << 16)));
     d.AllowQuickPlay = false;
     d.AllowAmplitudeChangeWithKey = false;
     d.Antialiasing = true;
     d.D3DVertexProcessingMode = gd3dvpmMixed;
-    d.OnNeedAxisXText = [this](QObject*, TGraphDisplayItem&, double Value) {
+    d.SetBevelOuter(bvNone);
+    d.OnNeedAxisXText = [this](QObject*, TGraphDisplayItem*, double Value) {
         return GraphDisplay3D1NeedAxisXText(Value);
     };
 }
@@ -489,14 +495,14 @@ void TfrmTavrela::tmrRenderGraficoTimer() {
 }
 
 void TfrmTavrela::UpdateTimeLabels() {
-    if (GraphDisplay3D1->Items.Count() == 0) {
+    if (GraphDisplay3D1->Items().Count() == 0) {
         return;
     }
     const auto clock = [this](std::int64_t bytes) {
         return FormatMilliseconds(
             static_cast<std::int64_t>(FEngine.bytesToSeconds(Stream, bytes) * 1000.0));
     };
-    const TGraphDisplayItem& pane = GraphDisplay3D1->Items[0];
+    const TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
     lblTamanho->setText(clock(static_cast<std::int64_t>(pane.XMax)));
     lblPosicao->setText(clock(FEngine.position(Stream)));
 }
