@@ -162,9 +162,8 @@ TEST_F(JingleDialogTest, SettingsFileDecidesTheDatabase) {
     }
     { // Absent, and the built-in database unreachable: the listing throws, nothing is said.
         MessageBoxWatcher boxes;
-        JingleDialogOptions o = options();
-        o.builtInDatabase = folder_->file(QStringLiteral("missing.fdb"));
-        TfrmSelecionarVinheta dialog(nullptr, o);
+        TfrmSelecionarVinheta dialog(nullptr, options());
+        EXPECT_EQ(dialog.databaseName(), "C:\\Zelvo\\Zelvo Play\\Zelvodb\\ZELVODB.FDB");
         EXPECT_THROW(dialog.FormShow(), JingleDatabaseError);
         EXPECT_THAT(boxes.seen(), IsEmpty());
     }
@@ -179,7 +178,7 @@ TEST_F(JingleDialogTest, SettingsFileDecidesTheDatabase) {
     }
     { // Present, database unreachable: said once; the dialog exists; the listing retries and
       // its error reaches the caller without a second message.
-        const QString missing = folder_->file(QStringLiteral("Zelvo Play\\NADA.FDB"));
+        const QString missing = QStringLiteral("D:\\Zelvo Play\\NADA.FDB");
         settingsPointAt(missing);
         MessageBoxWatcher boxes;
         TfrmSelecionarVinheta dialog(nullptr, options());
@@ -374,10 +373,9 @@ TEST_F(JingleDialogTest, SelectJingleForTheCaller) {
     driveDialog([](TfrmSelecionarVinheta* d) { d->close(); });
     EXPECT_EQ(selectJingle(options()), std::nullopt);
 
+    // No settings file, and the built-in database is not reachable from here.
     QFile::remove(QDir(folder_->path()).filePath(QStringLiteral("BaseZelvo.ini")));
-    JingleDialogOptions unreachable = options();
-    unreachable.builtInDatabase = folder_->file(QStringLiteral("missing.fdb"));
-    EXPECT_THROW(selectJingle(unreachable), JingleDatabaseError);
+    EXPECT_THROW(selectJingle(options()), JingleDatabaseError);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }
 

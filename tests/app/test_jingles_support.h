@@ -2,11 +2,12 @@
 // files, and a watcher that records and dismisses message boxes.
 #pragma once
 
+#include "test_jingles_isql.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -43,29 +44,12 @@ inline void writeBytes(const QString& path, const QByteArray& bytes) {
     f.write(bytes);
 }
 
-// Runs an isql-fb script whose "@DB@" names the database file to create at `dbPath`; the file
-// is left readable and writable for the server's user.
 inline bool createDatabase(const QString& dbPath, const QString& script) {
-    const QString scriptPath = dbPath + QStringLiteral(".sql");
-    QString text = script;
-    text.replace(QStringLiteral("@DB@"), dbPath);
-    QFile f(scriptPath);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    QString output;
+    if (!createDatabaseFromScript(dbPath, script, &output)) {
+        ADD_FAILURE() << "isql-fb failed: " << output.toStdString();
         return false;
     }
-    f.write(text.toUtf8());
-    f.close();
-    QProcess isql;
-    isql.setProcessChannelMode(QProcess::MergedChannels);
-    isql.start(QStringLiteral("isql-fb"),
-               {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"),
-                QStringLiteral("UTF8"), QStringLiteral("-i"), scriptPath});
-    if (!isql.waitForFinished(60000) || isql.exitStatus() != QProcess::NormalExit ||
-        isql.exitCode() != 0) {
-        ADD_FAILURE() << "isql-fb failed: " << isql.readAll().toStdString();
-        return false;
-    }
-    ::chmod(QFile::encodeName(dbPath).constData(), 0666);
     return true;
 }
 
