@@ -34,8 +34,8 @@ private:
 
 bool WriteAll(int fd, const std::uint8_t* p, std::size_t n, std::uint64_t offset, bool positioned) {
     while (n > 0) {
-        const ssize_t w = positioned ? ::pwrite(fd, p, n, static_cast<off_t>(offset))
-                                     : ::write(fd, p, n);
+        const ssize_t w =
+            positioned ? ::pwrite(fd, p, n, static_cast<off_t>(offset)) : ::write(fd, p, n);
         if (w < 0 && errno == EINTR) {
             continue;
         }

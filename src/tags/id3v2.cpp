@@ -19,24 +19,42 @@ struct Row {
 
 // Row order is the order of reading into fields and of the frames in a written tag.
 const std::array<Row, kId3v2FrameRows> kRows = {{
-    {"TIT2", "TT2", &TID3v2::Title},       {"TPE1", "TP1", &TID3v2::Artist},
-    {"TALB", "TAL", &TID3v2::Album},       {"TRCK", "TRK", nullptr},
-    {"TYER", "TYE", &TID3v2::Year},        {"TCON", "TCO", &TID3v2::Genre},
-    {"COMM", "COM", &TID3v2::Comment},     {"TCOM", "TCM", &TID3v2::Composer},
-    {"TENC", "TEN", &TID3v2::Encoder},     {"TCOP", "TCR", &TID3v2::Copyright},
-    {"TLAN", "TLA", &TID3v2::Language},    {"WXXX", "WXX", &TID3v2::Link},
-    {"TDRC", "TOR", nullptr},              {"TOPE", "TOA", nullptr},
-    {"TIT1", "TT1", nullptr},              {"TOAL", "TOT", nullptr},
-    {"TRIT", "TRI", &TID3v2::FrameTRIT},   {"TINT", "TIN", &TID3v2::Intro},
-    {"TEXT", "TEX", &TID3v2::FrameTEXT},   {"TEST", "TES", &TID3v2::FrameTEST},
-    {"TIDM", "TID", &TID3v2::FrameTIDM},   {"TCAR", "TCA", &TID3v2::StampTime},
-    {"TVIN", "TVI", &TID3v2::StampJingle}, {"TMXI", "TMI", &TID3v2::AudioStart},
-    {"TMXF", "TMF", &TID3v2::AudioEnd},    {"TRFI", "TRI", &TID3v2::ChorusStart},
-    {"TRFF", "TRF", &TID3v2::ChorusEnd},   {"TCAD", "TCD", &TID3v2::FrameTCAD},
-    {"TSUC", "TSU", &TID3v2::FrameTSUC},   {"TGRA", "TGR", &TID3v2::FrameTGRA},
-    {"TVOC", "TVO", &TID3v2::FrameTVOC},   {"TTPE", "TTP", &TID3v2::FrameTTPE},
-    {"TPIN", "TPI", &TID3v2::FrameTPIN},   {"TPFI", "TPF", &TID3v2::FrameTPFI},
-    {"TPMI", "TPM", &TID3v2::MixPoint},    {"POPM", "POP", nullptr},
+    {"TIT2", "TT2", &TID3v2::Title},
+    {"TPE1", "TP1", &TID3v2::Artist},
+    {"TALB", "TAL", &TID3v2::Album},
+    {"TRCK", "TRK", nullptr},
+    {"TYER", "TYE", &TID3v2::Year},
+    {"TCON", "TCO", &TID3v2::Genre},
+    {"COMM", "COM", &TID3v2::Comment},
+    {"TCOM", "TCM", &TID3v2::Composer},
+    {"TENC", "TEN", &TID3v2::Encoder},
+    {"TCOP", "TCR", &TID3v2::Copyright},
+    {"TLAN", "TLA", &TID3v2::Language},
+    {"WXXX", "WXX", &TID3v2::Link},
+    {"TDRC", "TOR", nullptr},
+    {"TOPE", "TOA", nullptr},
+    {"TIT1", "TT1", nullptr},
+    {"TOAL", "TOT", nullptr},
+    {"TRIT", "TRI", &TID3v2::FrameTRIT},
+    {"TINT", "TIN", &TID3v2::Intro},
+    {"TEXT", "TEX", &TID3v2::FrameTEXT},
+    {"TEST", "TES", &TID3v2::FrameTEST},
+    {"TIDM", "TID", &TID3v2::FrameTIDM},
+    {"TCAR", "TCA", &TID3v2::StampTime},
+    {"TVIN", "TVI", &TID3v2::StampJingle},
+    {"TMXI", "TMI", &TID3v2::AudioStart},
+    {"TMXF", "TMF", &TID3v2::AudioEnd},
+    {"TRFI", "TRI", &TID3v2::ChorusStart},
+    {"TRFF", "TRF", &TID3v2::ChorusEnd},
+    {"TCAD", "TCD", &TID3v2::FrameTCAD},
+    {"TSUC", "TSU", &TID3v2::FrameTSUC},
+    {"TGRA", "TGR", &TID3v2::FrameTGRA},
+    {"TVOC", "TVO", &TID3v2::FrameTVOC},
+    {"TTPE", "TTP", &TID3v2::FrameTTPE},
+    {"TPIN", "TPI", &TID3v2::FrameTPIN},
+    {"TPFI", "TPF", &TID3v2::FrameTPFI},
+    {"TPMI", "TPM", &TID3v2::MixPoint},
+    {"POPM", "POP", nullptr},
 }};
 
 constexpr int kRowTrack = 3;
@@ -48,7 +66,9 @@ constexpr int kRowGroup = 14;
 constexpr int kRowOrigAlbum = 15;
 constexpr int kRowRating = 35;
 
-bool IsReadOnlyRow(int row) { return row >= kRowDate && row <= kRowOrigAlbum; }
+bool IsReadOnlyRow(int row) {
+    return row >= kRowDate && row <= kRowOrigAlbum;
+}
 
 // How a frame of the old tag relates to the table.
 enum class Use {
@@ -131,15 +151,16 @@ Bytes EncodeText(const std::string& text) {
     return out;
 }
 
+// Comment: encoding, language "eng", empty description, text.
 Bytes CommentPayload(const std::string& text) {
-    Bytes text1252 = EncodeText(text);
-    Bytes out{text1252[0], 'e', 'n', 'g'};
-    if (text1252[0] == 0) {
-        out.push_back(0);
-    } else {
-        out.insert(out.end(), {0xFF, 0xFE, 0, 0});
+    const Bytes encoded = EncodeText(text);
+    const std::uint8_t encoding = encoded[0];
+    Bytes out =
+        encoding == 0 ? Bytes{0, 'e', 'n', 'g', 0} : Bytes{1, 'e', 'n', 'g', 0xFF, 0xFE, 0, 0};
+    out.reserve(out.size() + encoded.size());
+    for (std::size_t i = 1; i < encoded.size(); ++i) {
+        out.push_back(encoded[i]);
     }
-    out.insert(out.end(), text1252.begin() + 1, text1252.end());
     return out;
 }
 
@@ -166,12 +187,20 @@ Bytes LinkPayload(const std::string& url) {
 
 } // namespace
 
-const char* Id3v2FrameId(int row) { return kRows.at(static_cast<std::size_t>(row)).id; }
-const char* Id3v2FrameIdV22(int row) { return kRows.at(static_cast<std::size_t>(row)).idV22; }
+const char* Id3v2FrameId(int row) {
+    return kRows.at(static_cast<std::size_t>(row)).id;
+}
+const char* Id3v2FrameIdV22(int row) {
+    return kRows.at(static_cast<std::size_t>(row)).idV22;
+}
 
-void TID3v2::Reset() { *this = TID3v2{}; }
+void TID3v2::Reset() {
+    *this = TID3v2{};
+}
 
-bool TID3v2::ReadFromFile(const std::string& FileName) { return ReadFrom(FileSource(FileName)); }
+bool TID3v2::ReadFromFile(const std::string& FileName) {
+    return ReadFrom(FileSource(FileName));
+}
 
 bool TID3v2::ReadFrom(const ByteSource& source) {
     Reset();
@@ -203,8 +232,8 @@ bool TID3v2::ReadFrom(const ByteSource& source) {
                 firstRating = i + 1 < p.size() ? p[i + 1] : 0;
             }
             const Use use = Classify(f, r);
-            if (use == Use::Row || (IsReadOnlyRow(r) && f.Payload && (f.Payload->empty() ||
-                                                                     (*f.Payload)[0] <= 3))) {
+            if (use == Use::Row ||
+                (IsReadOnlyRow(r) && f.Payload && (f.Payload->empty() || (*f.Payload)[0] <= 3))) {
                 rows[static_cast<std::size_t>(r)] = *f.Payload;
             }
         }
@@ -309,8 +338,8 @@ Bytes TID3v2::RenderTag(const ByteSource& current, bool& NeedRewrite,
     std::uint64_t newSize = 10 + body.size();
     OldSize = Id3v2TagSize(header);
     NeedRewrite = !(header.IsId3() && OldSize >= newSize && OldSize <= 4096);
-    const std::int64_t padding =
-        static_cast<std::int64_t>(NeedRewrite ? 4096 : OldSize) - static_cast<std::int64_t>(newSize);
+    const std::int64_t padding = static_cast<std::int64_t>(NeedRewrite ? 4096 : OldSize) -
+                                 static_cast<std::int64_t>(newSize);
     if (padding > 0) {
         newSize += static_cast<std::uint64_t>(padding);
     }

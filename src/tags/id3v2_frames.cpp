@@ -18,8 +18,12 @@ std::uint32_t SyncSafe32(const std::uint8_t* p) {
            std::uint32_t(p[2] & 0x7F) << 7 | std::uint32_t(p[3] & 0x7F);
 }
 
-bool IsUpper(std::uint8_t c) { return c >= 'A' && c <= 'Z'; }
-bool IsIdChar(std::uint8_t c) { return IsUpper(c) || (c >= '0' && c <= '9'); }
+bool IsUpper(std::uint8_t c) {
+    return c >= 'A' && c <= 'Z';
+}
+bool IsIdChar(std::uint8_t c) {
+    return IsUpper(c) || (c >= '0' && c <= '9');
+}
 
 struct FrameSpan {
     std::string id;
@@ -140,7 +144,8 @@ Bytes Reencode(const std::string& id, const Bytes& content) {
     };
     auto convertOne = [&] {
         const std::size_t end = FindTerminator(content, pos, enc);
-        const Bytes u16 = Utf8ToUtf16WithBom(DecodeWithEncoding(enc, content.data() + pos, end - pos));
+        const Bytes u16 =
+            Utf8ToUtf16WithBom(DecodeWithEncoding(enc, content.data() + pos, end - pos));
         out.insert(out.end(), u16.begin(), u16.end());
         pos = end;
         if (pos < content.size()) {
@@ -228,9 +233,8 @@ Id3v2Frame MakeFrame(const Id3v2Header& header, const Bytes& body, const FrameSp
         content = Resynchronise(content.data(), content.size());
     }
     // Status flags move from 0x40/0x20/0x10 (2.4) to 0x80/0x40/0x20 (2.3).
-    const auto status23 = static_cast<std::uint16_t>(((status & 0x40) ? 0x80 : 0) |
-                                                     ((status & 0x20) ? 0x40 : 0) |
-                                                     ((status & 0x10) ? 0x20 : 0));
+    const auto status23 = static_cast<std::uint16_t>(
+        ((status & 0x40) ? 0x80 : 0) | ((status & 0x20) ? 0x40 : 0) | ((status & 0x10) ? 0x20 : 0));
     Bytes data23 = Reencode(f.ID, content);
     if (group) {
         data23.insert(data23.begin(), *group);
@@ -286,8 +290,7 @@ Bytes Resynchronise(const std::uint8_t* data, std::size_t size) {
 
 Id3v2Frames ReadId3v2Frames(const ByteSource& source, const Id3v2Header& header) {
     Id3v2Frames result;
-    if (!header.IsId3() || header.Version < 2 || header.Version > 4 ||
-        Id3v2TagSize(header) == 0) {
+    if (!header.IsId3() || header.Version < 2 || header.Version > 4 || Id3v2TagSize(header) == 0) {
         result.Complete = true;
         return result;
     }
@@ -319,7 +322,8 @@ Id3v2Frames ReadId3v2Frames(const ByteSource& source, const Id3v2Header& header)
         pos = static_cast<std::size_t>(ext);
     }
     bool clean = false;
-    std::vector<FrameSpan> spans = WalkFrames(body, pos, header.Version, header.Version == 4, clean);
+    std::vector<FrameSpan> spans =
+        WalkFrames(body, pos, header.Version, header.Version == 4, clean);
     if (header.Version == 4 && !clean) {
         // Some writers store plain 32-bit frame sizes in version 2.4 tags.
         bool plainClean = false;

@@ -257,10 +257,18 @@ std::int64_t TMPEGaudio::AudioSize() const {
     return FileLength - ID3v2.Size - (ID3v1.Exists ? 128 : 0);
 }
 
-std::string TMPEGaudio::VersionText() const { return kVersionTexts[Frame.VersionID & 3]; }
-std::string TMPEGaudio::LayerText() const { return kLayerTexts[Frame.LayerID & 3]; }
-std::string TMPEGaudio::ChannelMode() const { return kModeTexts[std::min<int>(Frame.ModeID, 4)]; }
-std::string TMPEGaudio::Emphasis() const { return kEmphasisTexts[Frame.EmphasisID & 3]; }
+std::string TMPEGaudio::VersionText() const {
+    return kVersionTexts[Frame.VersionID & 3];
+}
+std::string TMPEGaudio::LayerText() const {
+    return kLayerTexts[Frame.LayerID & 3];
+}
+std::string TMPEGaudio::ChannelMode() const {
+    return kModeTexts[std::min<int>(Frame.ModeID, 4)];
+}
+std::string TMPEGaudio::Emphasis() const {
+    return kEmphasisTexts[Frame.EmphasisID & 3];
+}
 
 std::uint16_t TMPEGaudio::SampleRate() const {
     return kSampleRates[Frame.VersionID & 3][Frame.SampleRateID & 3];
@@ -361,7 +369,8 @@ std::string TMPEGaudio::EncoderText() const {
     auto digit = [](char c) { return c >= '0' && c <= '9'; };
     if (id == 3 && vendor.size() >= 8 && digit(vendor[4]) && vendor[5] == '.' && digit(vendor[6]) &&
         digit(vendor[7])) {
-        text += " " + vendor.substr(4, 4);
+        text.push_back(' ');
+        text.append(vendor, 4, 4);
     }
     return text;
 }

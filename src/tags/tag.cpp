@@ -24,26 +24,31 @@ std::string g_id3v2ReadFrom;
 const char* const kYes = "Sim";
 const char* const kNo = "N\xC3\xA3o";
 
-const char* YesNo(bool b) { return b ? kYes : kNo; }
+const char* YesNo(bool b) {
+    return b ? kYes : kNo;
+}
 
-#define TAVRELA_FIELD(name) TagField{#name, &Tag::name}
+#define TAVRELA_FIELD(name)                                                                        \
+    TagField {                                                                                     \
+#name, &Tag::name                                                                          \
+    }
 const std::array<TagField, kTagFieldCount> kFields = {{
-    TAVRELA_FIELD(Valid),       TAVRELA_FIELD(FileSize),     TAVRELA_FIELD(VersionLayer),
-    TAVRELA_FIELD(BitRate),     TAVRELA_FIELD(SampleRate),   TAVRELA_FIELD(ChannelMode),
-    TAVRELA_FIELD(Duration),    TAVRELA_FIELD(FirstFrame),   TAVRELA_FIELD(Protection),
-    TAVRELA_FIELD(FrameCount),  TAVRELA_FIELD(Copyrighted),  TAVRELA_FIELD(Original),
-    TAVRELA_FIELD(Emphasis),    TAVRELA_FIELD(AudioEncoder), TAVRELA_FIELD(TagPresent),
-    TAVRELA_FIELD(TagVersion),  TAVRELA_FIELD(TagSize),      TAVRELA_FIELD(Title),
-    TAVRELA_FIELD(Artist),      TAVRELA_FIELD(Album),        TAVRELA_FIELD(Track),
-    TAVRELA_FIELD(Year),        TAVRELA_FIELD(Genre),        TAVRELA_FIELD(Comment),
-    TAVRELA_FIELD(Composer),    TAVRELA_FIELD(Encoder),      TAVRELA_FIELD(Copyright),
-    TAVRELA_FIELD(Language),    TAVRELA_FIELD(FrameTGRA),    TAVRELA_FIELD(FrameTVOC),
-    TAVRELA_FIELD(Rating),      TAVRELA_FIELD(FrameTTPE),    TAVRELA_FIELD(FrameTPIN),
-    TAVRELA_FIELD(FrameTPFI),   TAVRELA_FIELD(Link),         TAVRELA_FIELD(FrameTRIT),
-    TAVRELA_FIELD(Intro),       TAVRELA_FIELD(FrameTEXT),    TAVRELA_FIELD(FrameTEST),
-    TAVRELA_FIELD(FrameTIDM),   TAVRELA_FIELD(StampTime),    TAVRELA_FIELD(StampJingle),
-    TAVRELA_FIELD(AudioStart),  TAVRELA_FIELD(AudioEnd),     TAVRELA_FIELD(ChorusStart),
-    TAVRELA_FIELD(ChorusEnd),   TAVRELA_FIELD(MixPoint),
+    TAVRELA_FIELD(Valid),      TAVRELA_FIELD(FileSize),     TAVRELA_FIELD(VersionLayer),
+    TAVRELA_FIELD(BitRate),    TAVRELA_FIELD(SampleRate),   TAVRELA_FIELD(ChannelMode),
+    TAVRELA_FIELD(Duration),   TAVRELA_FIELD(FirstFrame),   TAVRELA_FIELD(Protection),
+    TAVRELA_FIELD(FrameCount), TAVRELA_FIELD(Copyrighted),  TAVRELA_FIELD(Original),
+    TAVRELA_FIELD(Emphasis),   TAVRELA_FIELD(AudioEncoder), TAVRELA_FIELD(TagPresent),
+    TAVRELA_FIELD(TagVersion), TAVRELA_FIELD(TagSize),      TAVRELA_FIELD(Title),
+    TAVRELA_FIELD(Artist),     TAVRELA_FIELD(Album),        TAVRELA_FIELD(Track),
+    TAVRELA_FIELD(Year),       TAVRELA_FIELD(Genre),        TAVRELA_FIELD(Comment),
+    TAVRELA_FIELD(Composer),   TAVRELA_FIELD(Encoder),      TAVRELA_FIELD(Copyright),
+    TAVRELA_FIELD(Language),   TAVRELA_FIELD(FrameTGRA),    TAVRELA_FIELD(FrameTVOC),
+    TAVRELA_FIELD(Rating),     TAVRELA_FIELD(FrameTTPE),    TAVRELA_FIELD(FrameTPIN),
+    TAVRELA_FIELD(FrameTPFI),  TAVRELA_FIELD(Link),         TAVRELA_FIELD(FrameTRIT),
+    TAVRELA_FIELD(Intro),      TAVRELA_FIELD(FrameTEXT),    TAVRELA_FIELD(FrameTEST),
+    TAVRELA_FIELD(FrameTIDM),  TAVRELA_FIELD(StampTime),    TAVRELA_FIELD(StampJingle),
+    TAVRELA_FIELD(AudioStart), TAVRELA_FIELD(AudioEnd),     TAVRELA_FIELD(ChorusStart),
+    TAVRELA_FIELD(ChorusEnd),  TAVRELA_FIELD(MixPoint),
 }};
 #undef TAVRELA_FIELD
 
@@ -79,7 +84,9 @@ void CreateFor(const std::string& fileName) {
 
 } // namespace
 
-const std::array<TagField, kTagFieldCount>& TagFields() { return kFields; }
+const std::array<TagField, kTagFieldCount>& TagFields() {
+    return kFields;
+}
 
 std::string FileExtension(const std::string& FileName) {
     const auto slash = FileName.find_last_of('/');
@@ -153,7 +160,9 @@ void CreateTagObjects(const std::string& Extension) {
     }
 }
 
-void ClearTag() { CurrentTag = Tag{}; }
+void ClearTag() {
+    CurrentTag = Tag{};
+}
 
 void ReadTag(const std::string& FileName) {
     ClearTag();
@@ -187,7 +196,8 @@ void ReadTag(const std::string& FileName) {
     t.Valid = kYes;
     t.FileSize = std::to_string(m.FileLength) + " bytes";
     t.VersionLayer = m.VersionText() + " " + m.LayerText();
-    t.BitRate = std::string(m.VBR.Found ? "VBR " : "CBR ") + std::to_string(m.BitRate()) + " kbit/s";
+    t.BitRate =
+        std::string(m.VBR.Found ? "VBR " : "CBR ") + std::to_string(m.BitRate()) + " kbit/s";
     t.SampleRate = std::to_string(m.SampleRate()) + " hz";
     t.ChannelMode = m.ChannelMode();
     t.Duration = FormatDecimalComma(m.Duration(), 1) + " seg.";
@@ -262,14 +272,14 @@ bool WriteMarkerTag(const std::string& FileName, const std::string& Title,
                     const std::string& Artist, const std::string& Composer,
                     const std::string& Album, const std::string& Year, const std::string& Track,
                     const std::string& TIDM, const std::string& Genre, const std::string& TEST,
-                    const std::string& TRIT, const std::string& Language,
-                    const std::string& TGRA, const std::string& TVOC, const std::string& Rating,
-                    const std::string& TTPE, const std::string& TPIN, const std::string& TPFI,
-                    const std::string& TEXT, const std::string& Comment,
-                    const std::string& Intro, const std::string& StampTime,
-                    const std::string& StampJingle, const std::string& AudioStart,
-                    const std::string& AudioEnd, const std::string& ChorusStart,
-                    const std::string& ChorusEnd, const std::string& MixPoint) {
+                    const std::string& TRIT, const std::string& Language, const std::string& TGRA,
+                    const std::string& TVOC, const std::string& Rating, const std::string& TTPE,
+                    const std::string& TPIN, const std::string& TPFI, const std::string& TEXT,
+                    const std::string& Comment, const std::string& Intro,
+                    const std::string& StampTime, const std::string& StampJingle,
+                    const std::string& AudioStart, const std::string& AudioEnd,
+                    const std::string& ChorusStart, const std::string& ChorusEnd,
+                    const std::string& MixPoint) {
     if (!RegularFileExists(FileName)) {
         return false;
     }
@@ -283,7 +293,8 @@ bool WriteMarkerTag(const std::string& FileName, const std::string& Title,
     if (!trackText.empty()) {
         const auto n = ParseInteger(trackText);
         if (!n || *n < 0 || *n > 65535) {
-            throw std::invalid_argument("'" + trackText + "' n\xC3\xA3o \xC3\xA9 um n\xC3\xBAmero de faixa v\xC3\xA1lido");
+            throw std::invalid_argument(
+                "'" + trackText + "' n\xC3\xA3o \xC3\xA9 um n\xC3\xBAmero de faixa v\xC3\xA1lido");
         }
         track = static_cast<std::uint16_t>(*n);
     }
@@ -325,7 +336,7 @@ bool WriteMarkerTag(const std::string& FileName, const std::string& Title,
     v2.Encoder = TrimControls(c.Encoder);
     v2.Copyright = TrimControls(c.Copyright);
     v2.Link = TrimControls(c.Link);
-    v2.FrameTCAD = "S";
+    v2.FrameTCAD.assign(1, 'S'); // every save marks the file
     return v2.SaveToFile(FileName);
 }
 

@@ -92,14 +92,14 @@ bool WriteMarkerTag(const std::string& FileName, const std::string& Title,
                     const std::string& Artist, const std::string& Composer,
                     const std::string& Album, const std::string& Year, const std::string& Track,
                     const std::string& TIDM, const std::string& Genre, const std::string& TEST,
-                    const std::string& TRIT, const std::string& Language,
-                    const std::string& TGRA, const std::string& TVOC, const std::string& Rating,
-                    const std::string& TTPE, const std::string& TPIN, const std::string& TPFI,
-                    const std::string& TEXT, const std::string& Comment,
-                    const std::string& Intro, const std::string& StampTime,
-                    const std::string& StampJingle, const std::string& AudioStart,
-                    const std::string& AudioEnd, const std::string& ChorusStart,
-                    const std::string& ChorusEnd, const std::string& MixPoint);
+                    const std::string& TRIT, const std::string& Language, const std::string& TGRA,
+                    const std::string& TVOC, const std::string& Rating, const std::string& TTPE,
+                    const std::string& TPIN, const std::string& TPFI, const std::string& TEXT,
+                    const std::string& Comment, const std::string& Intro,
+                    const std::string& StampTime, const std::string& StampJingle,
+                    const std::string& AudioStart, const std::string& AudioEnd,
+                    const std::string& ChorusStart, const std::string& ChorusEnd,
+                    const std::string& MixPoint);
 /// Releases the analysers of the extension's kind (and empties CurrentTag for MP3).
 void FreeTagObjects(const std::string& Extension);
 

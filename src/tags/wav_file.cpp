@@ -10,18 +10,26 @@ std::uint32_t Le32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
            std::uint32_t(p[3]) << 24;
 }
-std::uint16_t Le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+std::uint16_t Le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
 
-bool Is(const std::uint8_t* p, const char* id) { return std::memcmp(p, id, 4) == 0; }
+bool Is(const std::uint8_t* p, const char* id) {
+    return std::memcmp(p, id, 4) == 0;
+}
 
 // Chunks are walked only this far; real files have a handful before their data.
 constexpr int kMaxChunks = 256;
 
 } // namespace
 
-void TWAVfile::Reset() { *this = TWAVfile{}; }
+void TWAVfile::Reset() {
+    *this = TWAVfile{};
+}
 
-bool TWAVfile::ReadFromFile(const std::string& FileName) { return ReadFrom(FileSource(FileName)); }
+bool TWAVfile::ReadFromFile(const std::string& FileName) {
+    return ReadFrom(FileSource(FileName));
+}
 
 bool TWAVfile::ReadFrom(const ByteSource& source) {
     Reset();
@@ -76,7 +84,8 @@ bool TWAVfile::ReadFrom(const ByteSource& source) {
     } else if (dataOffset > 0 && dataOffset <= 0xFFFFFFFFu) {
         HeaderSize = static_cast<std::uint32_t>(dataOffset);
     } else {
-        HeaderSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(fmtSize + 40ull, 0xFFFFFFFFu));
+        HeaderSize =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(fmtSize + 40ull, 0xFFFFFFFFu));
     }
     FileSize = std::uint64_t(Le32(h + 4)) + 8;
     if (FileSize < HeaderSize) {

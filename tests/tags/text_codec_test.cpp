@@ -6,7 +6,8 @@ namespace tavrela::tags {
 namespace {
 
 TEST(TextCodec, Windows1252RoundTrip) {
-    const std::string text = "Manh\xC3\xA3 D'\xC3\x81vila \xE2\x82\xAC \xE2\x80\x9C" "x\xE2\x80\x9D";
+    const std::string text = "Manh\xC3\xA3 D'\xC3\x81vila \xE2\x82\xAC \xE2\x80\x9C"
+                             "x\xE2\x80\x9D";
     std::string single;
     ASSERT_TRUE(Utf8ToCp1252(text, single));
     EXPECT_EQ(single, "Manh\xE3 D'\xC1vila \x80 \x93x\x94");
