@@ -110,7 +110,7 @@ TEST(TimeText, Parse) {
     const Case cases[] = {
         {"01:30", 90},   {"00:28.34", 28.34}, {"00:28,34", 28.34}, {"1:5,5", 65.5},
         {"75:00", 4500}, {"62:05.5", 3725.5}, {"00:00", 0},        {"00:12.99", 12.99},
-        {"-1:30", -30},  {"00: 7 ", 7},       {"0:1e1", 10},
+        {"-1:30", -30},  {"00: 7 ", 7},       {" 1 :30", 90},      {"0:1e1", 10},
     };
     for (const Case& c : cases) {
         EXPECT_DOUBLE_EQ(ParseMarkerTime(c.text), c.seconds) << c.text;
@@ -147,6 +147,10 @@ TEST(TimeText, Parse) {
 }
 
 TEST(TimeText, ConversionsDivideLastAndRejectZero) {
+    for (const auto& [duration, seconds] :
+         {std::pair{180.4, 180}, {180.5, 180}, {181.5, 182}, {0.5, 0}, {0.51, 1}, {-1.0, -1}}) {
+        EXPECT_EQ(RoundDurationSeconds(duration), seconds) << duration;
+    }
     EXPECT_EQ(SecondsToX(kDuration, 28.34, kTotalX), 9998352.0);
     EXPECT_EQ(SecondsToX(kDuration, 90, kTotalX), 31752000.0);
     EXPECT_THROW(SecondsToX(0, 1, kTotalX), EMathError);

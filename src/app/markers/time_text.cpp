@@ -90,8 +90,9 @@ bool IsDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-// A whole number: optional sign, decimal digits, 32-bit range.
-bool ParseInteger(const QString& s, int& out) {
+// A whole number: surrounding blanks, optional sign, decimal digits, 32-bit range.
+bool ParseInteger(const QString& text, int& out) {
+    const QString s = text.trimmed();
     qsizetype i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-'))) {
@@ -181,6 +182,10 @@ bool ParseDecimalComma(const QString& s, long double& out) {
 }
 
 } // namespace
+
+std::int64_t RoundDurationSeconds(double Duration) {
+    return TruncToInt64(std::nearbyint(Duration));
+}
 
 double SecondsToX(std::int64_t DurationSeconds, double Seconds, double TotalX) {
     const long double numerator = static_cast<long double>(TotalX) * Seconds;

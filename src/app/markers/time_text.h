@@ -26,6 +26,10 @@ public:
 /// Stored time texts keep at most this many characters (at most two fraction digits).
 inline constexpr int kStoredMarkerTextLength = 8;
 
+/// The scale of stored times: a duration in seconds rounded to the nearest whole second,
+/// halves to the even neighbour (180.5 s gives 180). Saturates outside the 64-bit range.
+std::int64_t RoundDurationSeconds(double Duration);
+
 /// TotalX * Seconds / DurationSeconds, multiplied first, in extended precision.
 /// Throws EMathError when DurationSeconds is 0.
 double SecondsToX(std::int64_t DurationSeconds, double Seconds, double TotalX);
