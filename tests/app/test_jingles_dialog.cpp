@@ -242,12 +242,17 @@ COMMIT;
         EXPECT_THAT(std::string(error.what()), HasSubstr("zero"));
     }
     EXPECT_EQ(dialog.rowCount(), 0);
-    // The operator narrows the filter past the bad row: the next query reconnects and works.
-    dialog.filterEdit()->blockSignals(true);
+    // While typing, the error is shown in the dialog and the grid stays empty; a filter past
+    // the bad row reconnects and lists again.
+    MessageBoxWatcher boxes;
+    dialog.filterEdit()->setText(QStringLiteral("t"));
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.seen()[0].title, kTitle);
+    EXPECT_THAT(boxes.seen()[0].text.toStdString(), HasSubstr("zero"));
+    EXPECT_EQ(dialog.rowCount(), 0);
     dialog.filterEdit()->setText(QStringLiteral("um"));
-    dialog.filterEdit()->blockSignals(false);
-    dialog.edtVinhetaChange();
     EXPECT_EQ(dialog.rowCount(), 1);
+    EXPECT_EQ(boxes.seen().size(), 1u);
 }
 
 TEST_F(JingleDialogTest, ServerModeAndWrongPassword) {

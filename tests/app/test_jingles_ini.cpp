@@ -35,6 +35,8 @@ TEST(JingleSettingsIni, FindsBancoCaminho) {
         {"blanks_around_names_and_value", "  [ Banco ]  \n  Caminho \t=  host/3050:/a b.fdb  \n",
          "host/3050:/a b.fdb"},
         {"quoted_value", "[BANCO]\nCAMINHO=\"C:\\A B\\x.fdb\"\n", "C:\\A B\\x.fdb"},
+        {"single_quoted_value", "[BANCO]\nCAMINHO='/a b.fdb'\n", "/a b.fdb"},
+        {"unbalanced_quote_kept", "[BANCO]\nCAMINHO=\"/a.fdb'\n", "\"/a.fdb'"},
         {"equals_in_value", "[BANCO]\nCAMINHO=a=b\n", "a=b"},
         {"empty_value", "[BANCO]\nCAMINHO=\n", ""},
         {"first_of_two", "[BANCO]\nCAMINHO=one\nCAMINHO=two\n", "one"},

@@ -142,7 +142,7 @@ TEST_F(Id3v2Write, InPlaceOrRewriteBySize) {
         {"old tag of 10000 bytes", 10000 - 10 - 15, "short", 4096},
     };
     for (const Case& c : cases) {
-        const Bytes old = Tag(3, Frame3("TIT2", Text0("abcd")), c.oldPadding);
+        const Bytes old = TagBytes(3, Frame3("TIT2", Text0("abcd")), c.oldPadding);
         WriteBytes(file, Cat({old, kAudio}));
         TID3v2 tag = ReadBack();
         tag.Title = c.title;
@@ -167,7 +167,7 @@ TEST_F(Id3v2Write, KeepsFramesOutsideTheTableFromVersion23) {
              Frame3("PRIV", priv, 0x4000), Frame3("COMM", described), Frame3("TLEN", Text0("1000")),
              Frame3("POPM", mailRating), Frame3("TDRC", Text0("2001")),
              Frame3("TIT2", compressedTitle, 0x0080), Frame3("TALB", compressedAlbum, 0x0080)});
-    WriteBytes(file, Cat({Tag(3, frames, 100), kAudio}));
+    WriteBytes(file, Cat({TagBytes(3, frames, 100), kAudio}));
     TID3v2 tag = ReadBack();
     tag.Intro = "00:10";
     ASSERT_TRUE(tag.SaveToFile(file));
@@ -206,7 +206,7 @@ TEST_F(Id3v2Write, ConvertsVersion24FramesToVersion23) {
              Frame4("PRIV", unsyncPriv, 0x0003), Frame4("TIT2", Cat({{3}, B("T\xC3\xADtulo")})),
              Frame4("GRP1", Text0("g"), 0x0040 /* group byte 0 */),
              Frame4("TLEN", Text0("5"), 0x0008 /* compressed */)});
-    WriteBytes(file, Cat({Tag(4, frames), kAudio}));
+    WriteBytes(file, Cat({TagBytes(4, frames), kAudio}));
     TID3v2 tag = ReadBack();
     EXPECT_EQ(tag.Title, "T\xC3\xADtulo");
     ASSERT_TRUE(tag.SaveToFile(file));
@@ -232,8 +232,9 @@ TEST_F(Id3v2Write, ConvertsVersion24FramesToVersion23) {
 }
 
 TEST_F(Id3v2Write, DropsVersion22FramesOutsideTheTable) {
-    WriteBytes(file, Cat({Tag(2, Cat({Frame2("TT2", Text0("v22")), Frame2("PIC", Bytes(20, 1))})),
-                          kAudio}));
+    WriteBytes(file,
+               Cat({TagBytes(2, Cat({Frame2("TT2", Text0("v22")), Frame2("PIC", Bytes(20, 1))})),
+                    kAudio}));
     TID3v2 tag = ReadBack();
     ASSERT_TRUE(tag.SaveToFile(file));
     const Bytes out = ReadBytes(file);
@@ -243,7 +244,7 @@ TEST_F(Id3v2Write, DropsVersion22FramesOutsideTheTable) {
 }
 
 TEST_F(Id3v2Write, KeepsTrackTotal) {
-    WriteBytes(file, Cat({Tag(3, Frame3("TRCK", Text0("3/12")), 500), kAudio}));
+    WriteBytes(file, Cat({TagBytes(3, Frame3("TRCK", Text0("3/12")), 500), kAudio}));
     TID3v2 tag = ReadBack();
     ASSERT_TRUE(tag.SaveToFile(file));
     EXPECT_EQ(ReadBack().TrackString, "3/12");
@@ -254,7 +255,7 @@ TEST_F(Id3v2Write, KeepsTrackTotal) {
 
 TEST_F(Id3v2Write, AddsOwnerWriteAndKeepsPermissionBits) {
     for (bool rewrite : {false, true}) {
-        WriteBytes(file, Cat({Tag(3, Frame3("TIT2", Text0("a")), 1000), kAudio}));
+        WriteBytes(file, Cat({TagBytes(3, Frame3("TIT2", Text0("a")), 1000), kAudio}));
         ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
         TID3v2 tag = ReadBack();
         tag.Title = rewrite ? std::string(5000, 'r') : "b";
@@ -267,7 +268,7 @@ TEST_F(Id3v2Write, AddsOwnerWriteAndKeepsPermissionBits) {
 }
 
 TEST_F(Id3v2Write, FailedRewriteLeavesTheOriginal) {
-    const Bytes original = Cat({Tag(3, Frame3("TIT2", Text0("a"))), kAudio});
+    const Bytes original = Cat({TagBytes(3, Frame3("TIT2", Text0("a"))), kAudio});
     WriteBytes(file, original);
     // The temporary file cannot be created: a folder holds its name.
     std::filesystem::create_directory(file + "~");

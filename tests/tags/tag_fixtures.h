@@ -66,8 +66,8 @@ inline Bytes Text0(std::string_view s) {
 }
 
 /// A whole tag: header, the frames, `padding` zero bytes.
-inline Bytes Tag(std::uint8_t version, const Bytes& frames, std::size_t padding = 0,
-                 std::uint8_t flags = 0) {
+inline Bytes TagBytes(std::uint8_t version, const Bytes& frames, std::size_t padding = 0,
+                      std::uint8_t flags = 0) {
     Bytes t = Cat({B("ID3"),
                    {version, 0, flags},
                    SyncSafe(static_cast<std::uint32_t>(frames.size() + padding)),

@@ -124,7 +124,9 @@ std::optional<std::string> findValue(std::string_view text, std::string_view sec
             continue;
         }
         std::string_view value = trim(line.substr(eq + 1));
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
+        // Windows drops one pair of enclosing quotes, single or double.
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+            value.back() == value.front()) {
             value = value.substr(1, value.size() - 2);
         }
         return std::string(value);

@@ -76,22 +76,24 @@ void JingleConnection::open() {
 
 void JingleConnection::close() {
     QSqlDatabase db = database();
-    if (inTransaction_) {
-        // Nothing is ever written: ending the transaction only releases the snapshot.
-        db.rollback();
-        inTransaction_ = false;
-    }
     if (db.isOpen()) {
         db.close();
     }
 }
 
-void JingleConnection::startTransaction() {
-    QSqlDatabase db = database();
+void JingleTransaction::start() {
+    QSqlDatabase db = connection_.database();
     if (!db.transaction()) {
         throw JingleDatabaseError(db.lastError());
     }
-    inTransaction_ = true;
+    active_ = true;
+}
+
+void JingleTransaction::end() {
+    if (active_) {
+        active_ = false;
+        connection_.database().rollback();
+    }
 }
 
 } // namespace tavrela

@@ -19,8 +19,8 @@ public:
     QString message() const { return QString::fromUtf8(what()); }
 };
 
-/// One private Firebird connection (Qt's QIBASE driver) under a name of its own, with at most
-/// one explicit transaction. The connection and its transaction end with the object.
+/// One private Firebird connection (Qt's QIBASE driver) under a name of its own; it ends with
+/// the object.
 class JingleConnection {
 public:
     JingleConnection(const QString& userName, const QString& password);
@@ -37,16 +37,31 @@ public:
     bool isOpen() const;
     /// Connects; throws JingleDatabaseError with the server's message on failure.
     void open();
-    /// Rolls back an active transaction and disconnects; never throws.
+    /// Disconnects; never throws.
     void close();
-
-    bool inTransaction() const { return inTransaction_; }
-    /// Starts the transaction the queries run in; throws JingleDatabaseError on failure.
-    void startTransaction();
 
 private:
     QString name_;
-    bool inTransaction_ = false;
+};
+
+/// The transaction the jingle queries run in. Nothing is ever written, so ending it is a
+/// rollback that only releases the snapshot; it ends with the object at the latest.
+class JingleTransaction {
+public:
+    explicit JingleTransaction(JingleConnection& connection) : connection_(connection) {}
+    ~JingleTransaction() { end(); }
+    JingleTransaction(const JingleTransaction&) = delete;
+    JingleTransaction& operator=(const JingleTransaction&) = delete;
+
+    bool isActive() const { return active_; }
+    /// Starts it on the (open) connection; throws JingleDatabaseError on failure.
+    void start();
+    /// Rolls back when active; never throws.
+    void end();
+
+private:
+    JingleConnection& connection_;
+    bool active_ = false;
 };
 
 } // namespace tavrela

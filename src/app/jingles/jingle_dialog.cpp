@@ -199,8 +199,7 @@ TfrmSelecionarVinheta::TfrmSelecionarVinheta(QWidget* parent, JingleDialogOption
 }
 
 TfrmSelecionarVinheta::~TfrmSelecionarVinheta() {
-    // The query must go before its connection.
-    Q_Vinhetas.reset();
+    closeDatabase();
 }
 
 void TfrmSelecionarVinheta::FormCreate() {
@@ -256,8 +255,8 @@ void TfrmSelecionarVinheta::edtVinhetaChange() {
         if (!Db_Zelvo.isOpen()) {
             Db_Zelvo.open();
         }
-        if (!Db_Zelvo.inTransaction()) {
-            Db_Zelvo.startTransaction();
+        if (!Trans_Zelvo.isActive()) {
+            Trans_Zelvo.start();
         }
         if (!Q_Vinhetas) {
             auto query = std::make_unique<QSqlQuery>(Db_Zelvo.database());
@@ -271,8 +270,7 @@ void TfrmSelecionarVinheta::edtVinhetaChange() {
         rows = runJingleQuery(*Q_Vinhetas, jingleNamePattern(edtVinheta->text()));
     } catch (const JingleDatabaseError&) {
         // Start afresh next time: a lost connection is then reopened by the next keystroke.
-        Q_Vinhetas.reset();
-        Db_Zelvo.close();
+        closeDatabase();
         throw;
     }
     Ds_Vinhetas->setRows(std::move(rows));
@@ -297,7 +295,12 @@ void TfrmSelecionarVinheta::DBGrid1DblClick() {
 }
 
 void TfrmSelecionarVinheta::FormClose() {
+    closeDatabase();
+}
+
+void TfrmSelecionarVinheta::closeDatabase() {
     Q_Vinhetas.reset();
+    Trans_Zelvo.end();
     Db_Zelvo.close();
 }
 

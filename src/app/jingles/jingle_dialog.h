@@ -71,9 +71,12 @@ protected:
 
 private:
     void filterChangedByOperator();
+    void closeDatabase();
 
     JingleDialogOptions options_;
+    // Declared so that they end in the order query, transaction, connection.
     JingleConnection Db_Zelvo;
+    JingleTransaction Trans_Zelvo{Db_Zelvo};
     std::unique_ptr<QSqlQuery> Q_Vinhetas;
     JingleTableModel* Ds_Vinhetas = nullptr;
     QLineEdit* edtVinheta = nullptr;
