@@ -155,8 +155,8 @@ TEST_F(SessionCommands, RemovingAKindEmptiesItsTextsWithOrWithoutAMarker) {
             EXPECT_EQ(tags::CurrentTag.StampJingle.empty(), stamp);
             EXPECT_EQ(fields.Comment, QStringLiteral("kept"));
             if (withMarker) {
-                EXPECT_EQ(Markers(), (std::vector<std::pair<std::uint32_t, double>>{
-                                         {other, 0.0}, {key, 2.0}}));
+                EXPECT_EQ(Markers(), (std::vector<std::pair<std::uint32_t, double>>{{other, 0.0},
+                                                                                    {key, 2.0}}));
             } else {
                 EXPECT_EQ(Pane().Markers.Count(), 1);
             }

@@ -32,8 +32,8 @@ protected:
     void Load(double Seconds) {
         ASSERT_FALSE(engine.init(-1, kRate));
         const std::vector<std::byte> wav = testing::ToneWav(Seconds);
-        fields.Stream = engine.createStream(
-            wav, audio::ChannelFlags::Float | audio::ChannelFlags::Prescan);
+        fields.Stream =
+            engine.createStream(wav, audio::ChannelFlags::Float | audio::ChannelFlags::Prescan);
         ASSERT_NE(fields.Stream, 0u);
         const auto length = static_cast<double>(engine.length(fields.Stream));
         view.AddFilePane(length);
@@ -171,7 +171,7 @@ TEST_F(SessionPlayback, SelectionEndPausesAndStopStaysShown) {
     Pane().SelectionEnd = 4 * kSecond;
     preview->SelectionChanged(Pane());
     ASSERT_TRUE(preview->PlayClick());
-    Advance(3.0);
+    Advance(5.0);
     EXPECT_EQ(State(), ChannelState::Paused);
     EXPECT_EQ(Position(), 4 * kSecond);
 }

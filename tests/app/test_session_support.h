@@ -29,14 +29,14 @@ struct FieldStore {
     std::uint32_t JingleStream = 0;
     std::uint32_t SelectionSync = 0;
     double TotalX = 0.0;
-    QString AudioStart, AudioEnd, Intro, ChorusStart, ChorusEnd, Comment, StampTime,
-        StampJingle, MixPoint;
+    QString AudioStart, AudioEnd, Intro, ChorusStart, ChorusEnd, Comment, StampTime, StampJingle,
+        MixPoint;
 
     TEditorFields Refs() {
-        return TEditorFields{Dragging,   DragStartX,   PlayingIntro, PlayingChorus, Stream,
-                             JingleStream, SelectionSync, TotalX,   AudioStart,    AudioEnd,
-                             Intro,      ChorusStart,  ChorusEnd,    Comment,       StampTime,
-                             StampJingle, MixPoint};
+        return TEditorFields{Dragging,     DragStartX,    PlayingIntro, PlayingChorus, Stream,
+                             JingleStream, SelectionSync, TotalX,       AudioStart,    AudioEnd,
+                             Intro,        ChorusStart,   ChorusEnd,    Comment,       StampTime,
+                             StampJingle,  MixPoint};
     }
 };
 

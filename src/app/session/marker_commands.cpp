@@ -18,7 +18,7 @@ const QString kJingleFolder = QStringLiteral("Vinhetas\\");
 
 // The tag's stored value of each kind's text: emptied with the marker so that a save (whose
 // empty arguments fall back to the stored values) does not write the removed marker back.
-std::string tags::Tag::* StoredTagField(TMarkerKind Kind) {
+std::string tags::Tag::*StoredTagField(TMarkerKind Kind) {
     switch (Kind) {
     case TMarkerKind::AudioStart:
         return &tags::Tag::AudioStart;
@@ -124,8 +124,8 @@ void TMarkerCommands::RemoveComment() {
 }
 
 bool TMarkerCommands::RemoveAllMarkers() {
-    static constexpr std::array kOrder = {TMarkerKind::Stamp,      TMarkerKind::AudioEnd,
-                                          TMarkerKind::ChorusEnd,  TMarkerKind::AudioStart,
+    static constexpr std::array kOrder = {TMarkerKind::Stamp,       TMarkerKind::AudioEnd,
+                                          TMarkerKind::ChorusEnd,   TMarkerKind::AudioStart,
                                           TMarkerKind::ChorusStart, TMarkerKind::Intro,
                                           TMarkerKind::MixPoint};
     for (const TMarkerKind kind : kOrder) {
@@ -180,9 +180,9 @@ void TMarkerCommands::MouseMove(int X, int Y) {
     const std::int64_t target =
         static_cast<std::int64_t>(FView.GetScrollPosition()) + F.DragStartX - X;
     F.DragStartX = X;
-    FView.SetScrollPosition(static_cast<int>(
-        std::clamp<std::int64_t>(target, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max())));
+    FView.SetScrollPosition(
+        static_cast<int>(std::clamp<std::int64_t>(target, std::numeric_limits<std::int32_t>::min(),
+                                                  std::numeric_limits<std::int32_t>::max())));
 }
 
 void TMarkerCommands::MouseUp() {

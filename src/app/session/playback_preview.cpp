@@ -35,8 +35,7 @@ TGraphDisplayPlayStatus PlayStatusOf(audio::ChannelState State) {
     return gdpsStoped;
 }
 
-TPlaybackPreview::TPlaybackPreview(audio::Engine& Engine, IEditorView& View,
-                                   TEditorFields Fields)
+TPlaybackPreview::TPlaybackPreview(audio::Engine& Engine, IEditorView& View, TEditorFields Fields)
     : FEngine(Engine), FView(View), F(Fields) {}
 
 TPlaybackPreview::~TPlaybackPreview() {
@@ -113,11 +112,9 @@ void TPlaybackPreview::SelectionChanged(const TGraphDisplayItem& Pane) {
     FEngine.removeSync(F.Stream, F.SelectionSync);
     // Runs on the engine's thread: it pauses the channel it is given and touches nothing else.
     audio::Engine* engine = &FEngine;
-    F.SelectionSync =
-        FEngine.setSync(F.Stream, Bytes(Pane.SelectionEnd),
-                        [engine](audio::SyncHandle, audio::ChannelHandle Channel, std::uintptr_t) {
-                            engine->pause(Channel);
-                        });
+    F.SelectionSync = FEngine.setSync(F.Stream, Bytes(Pane.SelectionEnd),
+                                      [engine](audio::SyncHandle, audio::ChannelHandle Channel,
+                                               std::uintptr_t) { engine->pause(Channel); });
     if (FEngine.isActive(F.Stream) == audio::ChannelState::Playing) {
         Play(Pane.SelectionStart);
     }
