@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
 #include <vector>
 
 namespace tavrela {
@@ -187,6 +189,67 @@ TEST(DisplayModel, ColorToD3D) {
           Case{0xFFAAAAAA, 0xA9AAAAAA}, Case{0x123456, 0x33563412}}) {
         EXPECT_EQ(ColorToD3D(c.in), c.out) << std::hex << c.in;
     }
+}
+
+} // namespace
+} // namespace tavrela
+
+namespace tavrela {
+namespace {
+
+// Records the order in which rendering resources are released.
+class Logged : public TRenderResource {
+public:
+    Logged(std::vector<std::string>& log, std::string name) : FLog(log), FName(std::move(name)) {}
+    ~Logged() override { FLog.push_back(FName); }
+
+private:
+    std::vector<std::string>& FLog;
+    std::string FName;
+};
+
+TEST(DisplayModel, DestructionOrder) {
+    std::vector<std::string> log;
+    auto make = [&](const char* name) { return std::make_shared<Logged>(log, name); };
+    FakeDisplay display;
+    {
+        TGraphDisplayItems items(&display);
+        TGraphDisplayItem& pane = items.Add();
+        TGraphDisplayGraphItem& curve = pane.GraphItems.Add();
+        curve.VertexBufferSamples = make("curve samples");
+        pane.BackgroundSurface = make("background");
+        pane.VertexBufferMarkers = make("markers buffer");
+        pane.Device = make("device");
+        pane.Caption.D3DFont = make("caption font");
+        pane.Legend.D3DFont = make("legend font");
+        pane.Axis.AxisY.D3DFont = make("axis y font");
+        pane.Axis.AxisX.D3DFont = make("axis x font");
+        // Clearing stores -1 before any pane goes.
+        struct Probe : TRenderResource {
+            explicit Probe(FakeDisplay& d, std::vector<std::string>& l) : D(d), L(l) {}
+            ~Probe() override { L.push_back("active " + std::to_string(D.ActiveIndex())); }
+            FakeDisplay& D;
+            std::vector<std::string>& L;
+        };
+        pane.VertexBufferCursor = std::make_shared<Probe>(display, log);
+        items.Clear();
+    }
+    const std::vector<std::string> expected = {"device",      "markers buffer", "active -1",
+                                               "background",  "caption font",   "legend font",
+                                               "axis x font", "axis y font",    "curve samples"};
+    EXPECT_EQ(log, expected);
+}
+
+TEST(DisplayModel, SharedRenderReferenceOutlivesThePane) {
+    std::vector<std::string> log;
+    TRenderHandle device = std::make_shared<Logged>(log, "device");
+    {
+        TGraphDisplayItems items(nullptr);
+        items.Add().Device = device;
+    }
+    EXPECT_TRUE(log.empty()) << "the pane releases only its own reference";
+    device.reset();
+    EXPECT_EQ(log.size(), 1u);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -42,7 +44,9 @@ public:
     class iterator {
     public:
         using Base = typename std::vector<std::unique_ptr<T>>::const_iterator;
+        using iterator_category = std::forward_iterator_tag;
         using value_type = T;
+        using pointer = T*;
         using reference = T&;
         using difference_type = std::ptrdiff_t;
         iterator() = default;

@@ -19,26 +19,20 @@ struct TGraphDisplayFont {
     friend bool operator==(const TGraphDisplayFont&, const TGraphDisplayFont&) = default;
 };
 
-/// Vertical axis settings of a pane.
-class TGraphDisplayItemAxisY {
+/// Settings both axes share: label font and format, label side, grid.
+class TGraphDisplayItemAxisBase {
 public:
-    explicit TGraphDisplayItemAxisY(TGraphDisplayItemAxis* AOwner) : Owner(AOwner) {}
-    TGraphDisplayItemAxisY(const TGraphDisplayItemAxisY&) = delete;
-    TGraphDisplayItemAxisY& operator=(const TGraphDisplayItemAxisY&) = delete;
+    explicit TGraphDisplayItemAxisBase(TGraphDisplayItemAxis* AOwner) : Owner(AOwner) {}
+    TGraphDisplayItemAxisBase(const TGraphDisplayItemAxisBase&) = delete;
+    TGraphDisplayItemAxisBase& operator=(const TGraphDisplayItemAxisBase&) = delete;
 
     TGraphDisplayFont Font;
-    TFloatFormat Format = ffGeneral;
+    TFloatFormat Format = ffGeneral; ///< default label text: format, precision, digits
     int Precision = 7;
     int Digits = 4;
-    /// 0: each curve spans its largest absolute value; 1: as 0, labels from the smallest
-    /// range; 2: span (largest - smallest absolute value), shifted by the smallest;
-    /// 3: fixed span Max - Min, shifted by Min.
-    std::uint8_t ScaleMode = 0;
-    double Max = 1.0;
-    double Min = 0.0;
-    std::uint8_t LabelSide = 2; ///< 0 left, 1 right, 2 both
+    std::uint8_t LabelSide = 2; ///< y: 0 left, 1 right, 2 both; x: 0 bottom, 1 top, 2 both
     bool LabelsVisible = true;
-    int Divisions = 10;
+    int Divisions = 10;                   ///< grid divisions
     std::uint32_t GridColor = 0xFF444444; ///< low 24 bits used, as a TColor
     bool GridVisible = true;
     TRenderHandle D3DFont; ///< text object, made by the renderer
@@ -46,25 +40,23 @@ public:
     TGraphDisplayItemAxis* const Owner;
 };
 
-/// Horizontal axis settings of a pane.
-class TGraphDisplayItemAxisX {
+/// Vertical axis settings of a pane.
+class TGraphDisplayItemAxisY : public TGraphDisplayItemAxisBase {
 public:
-    explicit TGraphDisplayItemAxisX(TGraphDisplayItemAxis* AOwner) : Owner(AOwner) {}
-    TGraphDisplayItemAxisX(const TGraphDisplayItemAxisX&) = delete;
-    TGraphDisplayItemAxisX& operator=(const TGraphDisplayItemAxisX&) = delete;
+    using TGraphDisplayItemAxisBase::TGraphDisplayItemAxisBase;
 
-    TGraphDisplayFont Font;
-    TFloatFormat Format = ffGeneral;
-    int Precision = 7;
-    int Digits = 4;
-    std::uint8_t LabelSide = 2; ///< 0 bottom, 1 top, 2 both
-    bool LabelsVisible = true;
-    int Divisions = 10;
-    std::uint32_t GridColor = 0xFF444444; ///< low 24 bits used, as a TColor
-    bool GridVisible = true;
-    TRenderHandle D3DFont; ///< text object, made by the renderer
+    /// 0: each curve spans its largest absolute value; 1: as 0, labels from the smallest
+    /// range; 2: span (largest - smallest absolute value), shifted by the smallest;
+    /// 3: fixed span Max - Min, shifted by Min.
+    std::uint8_t ScaleMode = 0;
+    double Max = 1.0; ///< upper value for ScaleMode 3
+    double Min = 0.0; ///< lower value for ScaleMode 3
+};
 
-    TGraphDisplayItemAxis* const Owner;
+/// Horizontal axis settings of a pane.
+class TGraphDisplayItemAxisX : public TGraphDisplayItemAxisBase {
+public:
+    using TGraphDisplayItemAxisBase::TGraphDisplayItemAxisBase;
 };
 
 /// Both axes of a pane and whether their lines are drawn.
