@@ -1,6 +1,7 @@
 #include "graph_display_3d.h"
 
 #include "key_codes.h"
+#include "render_bridge.h"
 
 #include <QKeyEvent>
 #include <QVBoxLayout>
@@ -11,26 +12,6 @@ namespace tavrela {
 namespace {
 
 const char* const kCreditText = "Tavrela waveform display";
-
-void setupBar(TSampleScrollBar& bar) {
-    bar.setFixedHeight(10);
-    bar.SetMax(600);
-    bar.SetPageSize(600);
-    bar.SetMin(0);
-    bar.SetPosition(0);
-    bar.SetLargeChange(10);
-    bar.hide();
-}
-
-void setupBar(TSampleFlatScrollBar& bar) {
-    bar.setFixedHeight(10);
-    bar.SetMax(600);
-    bar.SetPageSize(600);
-    bar.SetMin(0);
-    bar.SetPosition(0);
-    bar.SetLargeChange(10);
-    bar.hide();
-}
 
 } // namespace
 
@@ -48,15 +29,14 @@ TGraphDisplay3D::TGraphDisplay3D(QWidget* parent) : QFrame(parent) {
         } catch (...) {
         }
     };
+    SetDevice(std::make_unique<TRenderBridge>(*this));
     layout->addWidget(FPanel, 1);
 
     FScrollBar = new TSampleScrollBar(this, this);
-    setupBar(*FScrollBar);
     FScrollBar->OnChange = [this](QObject*) { ScrollBarChange(); };
     layout->addWidget(FScrollBar);
 
     FFlatScrollBar = new TSampleFlatScrollBar(this, this);
-    setupBar(*FFlatScrollBar);
     FFlatScrollBar->OnChange = [this](QObject*) { ScrollBarChange(); };
     layout->addWidget(FFlatScrollBar);
 
@@ -140,7 +120,7 @@ void TGraphDisplay3D::FocusKeyTarget() {
     }
 }
 
-void TGraphDisplay3D::HideLogoShowScrollBar() {
+void TGraphDisplay3D::ShowDrawingSurface() {
     Picture()->hide();
     SetScrollBarType(ScrollBarType());
 }

@@ -44,6 +44,8 @@ public:
 
     /// Shows the logo picture again.
     void ShowLogo() { Picture()->show(); }
+    /// Hides the logo and shows the chosen scroll bar (a device now draws on the panel).
+    void ShowDrawingSurface();
 
 protected:
     void wheelEvent(QWheelEvent* event) override;
@@ -60,7 +62,6 @@ protected:
     QObject* ParentObject() override { return parent(); }
     QObject* PanelObject() override { return FPanel; }
     void FocusKeyTarget() override;
-    void HideLogoShowScrollBar() override;
     void InvalidatePanel() override { FPanel->update(); }
 
 private:

@@ -5,7 +5,6 @@
 #include <QMetaObject>
 
 #include <algorithm>
-#include <cmath>
 
 namespace tavrela {
 
@@ -39,9 +38,9 @@ bool TGraphDisplayCore::Initialize(int Index) {
 }
 
 void TGraphDisplayCore::Clear() {
-    TGraphDisplayItem& item = FItems->Items(FActiveIndex);
-    if (item.Device && FDevice) {
-        FDevice->ClearDevice(item);
+    FItems->Items(FActiveIndex); // no active pane: the list index error
+    if (FDevice) {
+        FDevice->Clear();
     }
 }
 
@@ -71,79 +70,8 @@ int TGraphDisplayCore::StandardScrollBarMax() const {
     return StandardScrollBar().Max();
 }
 
-bool TGraphDisplayCore::InitD3D(int Index) {
-    D3DFree(false);
-    if (Index == -1) {
-        return false;
-    }
-    HideLogoShowScrollBar();
-    if (!FDevice || !FDevice->CreateDevice(Index)) {
-        return false;
-    }
-    D3DInitialized = true;
-    Render();
-    return true;
-}
-
-void TGraphDisplayCore::D3DFree(bool Force) {
-    if (!FDevice || !FDevice->Direct3DExists()) {
-        return;
-    }
-    bool anyDevice = false;
-    for (const TGraphDisplayItem& item : *FItems) {
-        anyDevice = anyDevice || static_cast<bool>(item.Device);
-    }
-    if (Force || !anyDevice) {
-        if (OnD3DDestroy) {
-            OnD3DDestroy(SelfObject());
-        }
-        FDevice->ReleaseDirect3D();
-    }
-}
-
 bool TGraphDisplayCore::InitializeGeometries(int Index) {
-    TGraphDisplayItem& item = FItems->Items(Index);
-    for (int i = 0; i < item.GraphItems.Count(); ++i) {
-        if (SampleInSeparateThread) {
-            StartSampleThread(Index, i);
-        } else if (FDevice) {
-            FDevice->CreateVertexesFromSamples(Index, i);
-        }
-    }
-    return true;
-}
-
-void TGraphDisplayCore::Render() {
-    if (FDevice) {
-        FDevice->Render();
-    }
-}
-
-bool TGraphDisplayCore::SetupStartupAnim(int Index) {
-    try {
-        TGraphDisplayItem& item = FItems->Items(Index);
-        item.Animating = true;
-        item.AnimationProgress = 0.0f;
-        // Rotation about x by a quarter turn: the curves start edge-on and tilt into view.
-        TMatrix4 m = TMatrix4::Identity();
-        const auto c = static_cast<float>(std::cos(M_PI / 2));
-        const auto s = static_cast<float>(std::sin(M_PI / 2));
-        m.m[1][1] = c;
-        m.m[1][2] = s;
-        m.m[2][1] = -s;
-        m.m[2][2] = c;
-        item.AnimationMatrix = m;
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
-void TGraphDisplayCore::PanelResize() {
-    if (AutoReInit && D3DInitialized) {
-        InitD3D(FActiveIndex);
-        InitializeGeometries(FActiveIndex);
-    }
+    return FDevice ? FDevice->InitializeGeometries(Index) : true;
 }
 
 // ---- sample thread

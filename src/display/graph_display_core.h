@@ -4,6 +4,7 @@
 // and the sample thread. It reaches the screen only through the small set of virtual hooks
 // at the bottom, which the widget implements and tests replace.
 #include "display/model/model.h"
+#include "display/render/render_host.h"
 #include "graph_display_events.h"
 #include "scroll_bar_control.h"
 
@@ -18,27 +19,31 @@ namespace tavrela {
 
 class TSampleThread;
 
-/// The drawing side of the display: device, geometry and frames. The display works without
-/// one (nothing is drawn); the renderer supplies it.
+/// The drawing side of the display: device life cycle, geometry and frames. The widget
+/// supplies one over its renderer; without one nothing is drawn.
 class IGraphDisplayDevice {
 public:
     virtual ~IGraphDisplayDevice() = default;
-    /// Whether the shared graphics object exists (made by the first device creation).
-    virtual bool Direct3DExists() const = 0;
-    /// Releases the shared graphics object; the panes keep their devices.
-    virtual void ReleaseDirect3D() = 0;
-    /// (Re)creates the device of pane `Index` and everything built on it; false (or an
-    /// exception) when no device was made.
-    virtual bool CreateDevice(int Index) = 0;
-    /// Builds the geometry of curve `GraphIndex` of pane `Index`.
-    virtual bool CreateVertexesFromSamples(int Index, int GraphIndex) = 0;
-    /// Clears the pane's picture to its background colour and shows it.
-    virtual void ClearDevice(TGraphDisplayItem& Item) = 0;
-    /// Rebuilds a selection band (the pane's when `GraphItem` is null) from its start and
-    /// end in primitive units.
-    virtual void CreateSelectionVertexes(TGraphDisplayItem& Item, TGraphDisplayGraphItem* GraphItem,
-                                         float Start, float End) = 0;
-    /// Draws the active pane.
+    /// (Re)creates the device of pane `Index` and draws; false when none was made.
+    virtual bool InitD3D(int Index) = 0;
+    /// Releases the shared graphics object when forced or when no pane holds a device.
+    virtual void D3DFree(bool Force) = 0;
+    /// The panel was resized: re-creates the active pane's device when allowed.
+    virtual void PanelResize() = 0;
+    /// Builds the geometry of every curve of pane `Index`.
+    virtual bool InitializeGeometries(int Index) = 0;
+    /// True once a device creation ran to its end.
+    virtual bool D3DInitialized() const = 0;
+    /// Whether the shared graphics object exists.
+    virtual bool HasDirect3D() const = 0;
+    /// Clears the active pane's picture to its background colour.
+    virtual void Clear() = 0;
+    /// Rebuilds the active pane's selection band, or the curve's own one.
+    virtual void UpdateSelection() = 0;
+    virtual void UpdateGraphItemSelection(TGraphDisplayGraphItem& GraphItem) = 0;
+    /// Starts the tilt-in animation of pane `Index`; false when there is no such pane.
+    virtual bool SetupStartupAnim(int Index) = 0;
+    /// Draws the active pane; never raises.
     virtual void Render() = 0;
 };
 
@@ -50,7 +55,13 @@ struct TPanelDragState {
     bool RightButtonDown = false;
 };
 
-class TGraphDisplayCore : public IGraphDisplayOwner, public TGraphDisplayEvents {
+/// Published properties read by rendering (MaximumVertexCount, Animate, Antialiasing,
+/// ShowSelection, ShowMarkers, ShowCursor, SolidCursor, SuppressErrors, AutoReInit,
+/// SampleInSeparateThread, SamplesManagement, D3DVertexProcessingMode,
+/// MaximumVertexCountMode) come from TRenderProperties, with their initial values.
+class TGraphDisplayCore : public IGraphDisplayOwner,
+                          public TGraphDisplayEvents,
+                          public TRenderProperties {
 public:
     TGraphDisplayCore();
     TGraphDisplayCore(const TGraphDisplayCore&) = delete;
@@ -60,30 +71,17 @@ public:
     // ---- published properties (initial values as after construction)
     TGraphDisplayItems& Items() { return *FItems; }
     const TGraphDisplayItems& Items() const { return *FItems; }
-    TD3DMaximumVertexCountMode MaximumVertexCountMode = gd3dCustom;
-    std::int64_t MaximumVertexCount = 500000; ///< vertex budget of one curve
-    bool Animate = true;                      ///< start-up animation, animated Zoom/ShowAll
-    bool AutoReInit = true;                   ///< re-create the device when the panel resizes
-    bool ShowMarkers = true;
-    bool SuppressErrors = false;
     bool FollowCursor = false; ///< stored only
-    bool SampleInSeparateThread = false;
     bool SampleScroll = false; ///< keep the playback position in view while playing
     bool AllowSelect = true;
     bool AllowQuickPlay = true;
     bool AllowWheelZoom = true;
-    TD3DVertexProcessingMode D3DVertexProcessingMode = gd3dvpmHardware;
-    bool ShowCursor = false;
     bool AllowAmplitudeChangeWithKey = true;
-    bool SolidCursor = false;
-    bool Antialiasing = false;
-    bool ShowSelection = true;
-    TGraphDisplaySamplesManagement SamplesManagement = gdsmKeep;
 
     /// Index of the active pane's marker under the pointer, -1 for none.
-    std::int64_t HoverMarkerIndex = -1;
+    long long HoverMarkerIndex() const { return FHoverMarkerIndex; }
     /// Set by every device creation that completes; gates the resize re-initialisation.
-    bool D3DInitialized = false;
+    bool D3DInitialized() const { return FDevice && FDevice->D3DInitialized(); }
 
     int ActiveIndex() const override { return FActiveIndex; }
     /// Stores the index; animates a valid pane when Animate is set; then UpdateScrollRange
@@ -133,6 +131,7 @@ public:
     void HandleMouseDown(TMouseButton Button, int X, int Y);
     void HandleMouseMove(int X, int Y);
     /// Rebuilds the pane selection band; with Notify fires OnSelection.
+    /// The panel's drag flags and the hovered marker are the display's pointer state.
     void UpdateSelection(bool Notify);
     void UpdateGraphItemSelection(bool Notify, TGraphDisplayGraphItem& GraphItem);
 
@@ -173,19 +172,22 @@ public:
     void PostProgress(int Value);
 
     // ---- rendering (the device side is supplied by the widget)
-    /// Creates the device of pane `Index` and draws; false when none was made.
-    virtual bool InitD3D(int Index);
-    /// Releases the renderer when forced or when no pane holds a device.
-    virtual void D3DFree(bool Force);
-    /// Builds the geometry of every curve of pane `Index`.
-    virtual bool InitializeGeometries(int Index);
-    /// Draws the active pane.
-    virtual void Render();
+    bool InitD3D(int Index) { return FDevice ? FDevice->InitD3D(Index) : false; }
+    void D3DFree(bool Force) {
+        if (FDevice) {
+            FDevice->D3DFree(Force);
+        }
+    }
+    bool InitializeGeometries(int Index);
+    void Render() {
+        if (FDevice) {
+            FDevice->Render();
+        }
+    }
+    bool SetupStartupAnim(int Index) { return FDevice ? FDevice->SetupStartupAnim(Index) : false; }
     /// The drawing side; the display owns it.
     IGraphDisplayDevice* Device() const { return FDevice.get(); }
     void SetDevice(std::unique_ptr<IGraphDisplayDevice> Value) { FDevice = std::move(Value); }
-    /// Starts the tilt-in animation of pane `Index`; false when the pane does not exist.
-    virtual bool SetupStartupAnim(int Index);
 
     // IGraphDisplayOwner
     void StoreActiveIndex(int Index) override { FActiveIndex = Index; }
@@ -196,7 +198,11 @@ public:
 
 protected:
     /// Re-create the device after the panel was resized, when allowed.
-    void PanelResize();
+    void PanelResize() {
+        if (FDevice) {
+            FDevice->PanelResize();
+        }
+    }
     /// Ends every worker (before the control goes away).
     void StopSampleThreads();
 
@@ -214,8 +220,6 @@ protected:
     virtual QObject* PanelObject() = 0;
     /// Keyboard focus to the bar that takes keys after a pointer move over the panel.
     virtual void FocusKeyTarget() {}
-    /// Logo hidden and the chosen bar shown, as the first step of a device creation.
-    virtual void HideLogoShowScrollBar() {}
 
 private:
     void MouseWheel(QObject* Sender, int WheelDelta);
@@ -228,6 +232,7 @@ private:
     std::unique_ptr<IGraphDisplayDevice> FDevice;
     std::unique_ptr<TGraphDisplayItems> FItems;
     int FActiveIndex = -1;
+    long long FHoverMarkerIndex = -1;
     int FProgress = 0;
     TGraphDisplayScrollBarType FScrollBarType = gdsbtWindows;
 

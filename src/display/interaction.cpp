@@ -21,12 +21,12 @@ template <typename F> void trapped(F&& work) {
 // ---- marker hover
 
 void TGraphDisplayCore::UpdateMarkerHover(TGraphDisplayItem& Item, double Value, double Tolerance) {
-    HoverMarkerIndex = -1;
+    FHoverMarkerIndex = -1;
     const double reach = -Tolerance;
     for (TGraphDisplayMarker& marker : Item.Markers) {
         const double x = static_cast<float>(marker.X);
         if (Value - reach < x && x < Value + reach) {
-            HoverMarkerIndex = marker.Index;
+            FHoverMarkerIndex = marker.Index;
             SetPanelCursor(crHSplit);
             NotifyMarkerChange(Item, marker, gdmctHover);
             return;
@@ -65,15 +65,8 @@ void TGraphDisplayCore::SelectionEndFromPointer(TGraphDisplayItem& Item, double 
 void TGraphDisplayCore::UpdateSelection(bool Notify) {
     trapped([&] {
         TGraphDisplayItem& item = ActiveItem();
-        float s = 0.0f;
-        float e = 0.0f;
-        if (item.XMax != 0.0) {
-            const double half = item.MaxPrimitiveCount() / 2.0;
-            s = static_cast<float>(half * item.SelectionStart / item.XMax);
-            e = static_cast<float>(half * item.SelectionEnd / item.XMax);
-        }
         if (FDevice) {
-            FDevice->CreateSelectionVertexes(item, nullptr, s, e);
+            FDevice->UpdateSelection();
         }
         if (Notify && OnSelection) {
             OnSelection(SelfObject(), &item, nullptr);
@@ -84,15 +77,8 @@ void TGraphDisplayCore::UpdateSelection(bool Notify) {
 void TGraphDisplayCore::UpdateGraphItemSelection(bool Notify, TGraphDisplayGraphItem& GraphItem) {
     trapped([&] {
         TGraphDisplayItem& item = ActiveItem();
-        float s = 0.0f;
-        float e = 0.0f;
-        if (item.XMax != 0.0) {
-            const double half = item.MaxPrimitiveCount() / 2.0;
-            s = static_cast<float>(half * GraphItem.SelectionStart / item.XMax);
-            e = static_cast<float>(half * GraphItem.SelectionEnd / item.XMax);
-        }
         if (FDevice) {
-            FDevice->CreateSelectionVertexes(item, &GraphItem, s, e);
+            FDevice->UpdateGraphItemSelection(GraphItem);
         }
         if (Notify && OnSelection) {
             OnSelection(SelfObject(), &item, &GraphItem);
@@ -111,18 +97,18 @@ void TGraphDisplayCore::HandleMouseDown(TMouseButton Button, int X, int Y) {
         case mbLeft:
             state.LeftButtonDown = true;
             // A press on a hovered marker waits for the first move to start dragging it.
-            if (AllowSelect && HoverMarkerIndex == -1) {
+            if (AllowSelect && FHoverMarkerIndex == -1) {
                 SelectionStartFromPointer(item, value, Y);
             }
             break;
         case mbRight:
             state.RightButtonDown = true;
-            if (HoverMarkerIndex >= 0) {
-                const int index = static_cast<int>(HoverMarkerIndex);
+            if (FHoverMarkerIndex >= 0) {
+                const int index = static_cast<int>(FHoverMarkerIndex);
                 TGraphDisplayMarker& marker = item.Markers.Items(index);
                 NotifyMarkerChange(item, marker, gdmctDelete);
                 item.Markers.Delete(index);
-                HoverMarkerIndex = -1;
+                FHoverMarkerIndex = -1;
                 state.RightButtonDown = false;
             } else if (AllowSelect) {
                 SelectionEndFromPointer(item, value, Y);
@@ -130,8 +116,8 @@ void TGraphDisplayCore::HandleMouseDown(TMouseButton Button, int X, int Y) {
             break;
         case mbMiddle:
             if (AllowQuickPlay && OnPlay) {
-                const double at = HoverMarkerIndex >= 0
-                                      ? item.Markers.Items(static_cast<int>(HoverMarkerIndex)).X
+                const double at = FHoverMarkerIndex >= 0
+                                      ? item.Markers.Items(static_cast<int>(FHoverMarkerIndex)).X
                                       : value;
                 OnPlay(SelfObject(), &item, at);
             }
@@ -145,7 +131,7 @@ void TGraphDisplayCore::HandleMouseMove(int X, int Y) {
     TGraphDisplayItem& item = ActiveItem();
     TPanelDragState& state = PanelState();
     if (state.LeftButtonDown) {
-        if (HoverMarkerIndex == -1) {
+        if (FHoverMarkerIndex == -1) {
             if (AllowSelect) {
                 state.SelectionDragging = true;
                 SelectionStartFromPointer(item, value, Y);
@@ -153,7 +139,7 @@ void TGraphDisplayCore::HandleMouseMove(int X, int Y) {
         } else {
             // Hover stays frozen while dragging, so the same marker follows the pointer.
             state.MarkerDragging = true;
-            TGraphDisplayMarker& marker = item.Markers.Items(static_cast<int>(HoverMarkerIndex));
+            TGraphDisplayMarker& marker = item.Markers.Items(static_cast<int>(FHoverMarkerIndex));
             marker.X = value;
             NotifyMarkerChange(item, marker, gdmctMove);
         }
@@ -168,7 +154,7 @@ void TGraphDisplayCore::HandleMouseMove(int X, int Y) {
 
 void TGraphDisplayCore::PanelMouseMove(int X, int Y) {
     trapped([&] {
-        if (FDevice && FDevice->Direct3DExists()) {
+        if (FDevice && FDevice->HasDirect3D()) {
             HandleMouseMove(X, Y);
         }
         if (OnMouseMove) {
@@ -212,8 +198,8 @@ void TGraphDisplayCore::PanelDblClick(int X, int Y) {
         TGraphDisplayMarker* marker = nullptr;
         if (FItems->Count() > 0 && FActiveIndex < FItems->Count()) {
             item = &ActiveItem();
-            if (HoverMarkerIndex >= 0) {
-                marker = &item->Markers.Items(static_cast<int>(HoverMarkerIndex));
+            if (FHoverMarkerIndex >= 0) {
+                marker = &item->Markers.Items(static_cast<int>(FHoverMarkerIndex));
             }
         }
         if (OnDblClick) {
@@ -224,7 +210,7 @@ void TGraphDisplayCore::PanelDblClick(int X, int Y) {
 
 void TGraphDisplayCore::PanelMouseLeave() {
     PanelState() = TPanelDragState{};
-    HoverMarkerIndex = -1;
+    FHoverMarkerIndex = -1;
 }
 
 void TGraphDisplayCore::MouseWheel(QObject* Sender, int WheelDelta) {

@@ -1,7 +1,6 @@
 #include "panel_sample.h"
 
 #include <QMouseEvent>
-#include <QPainter>
 #include <QWheelEvent>
 
 #include <optional>
@@ -78,29 +77,18 @@ void TSamplePicture::keyPressEvent(QKeyEvent* event) {
 }
 
 TPanelSample::TPanelSample(TGraphDisplayCore* Display, QWidget* parent)
-    : QWidget(parent), Display(Display), FPicture(new TSamplePicture(Display, this)) {
+    : TRenderPanel(parent), Display(Display), FPicture(new TSamplePicture(Display, this)) {
     setMouseTracking(true);
-    setAttribute(Qt::WA_OpaquePaintEvent);
     FPicture->setGeometry(rect());
-}
-
-void TPanelSample::SetCaption(const QString& Value) {
-    FCaption = Value;
-    update();
+    SetColor(FColor);
 }
 
 void TPanelSample::SetColor(TColor Value) {
     FColor = Value;
-    update();
-}
-
-void TPanelSample::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    painter.fillRect(rect(), ColorToQColor(FColor, palette()));
-    if (!FCaption.trimmed().isEmpty()) {
-        painter.setPen(palette().color(QPalette::WindowText));
-        painter.drawText(rect(), Qt::AlignCenter, FCaption);
-    }
+    // The background shows wherever no frame covers the panel.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, ColorToQColor(Value, QWidget::palette()));
+    setPalette(pal);
 }
 
 void TPanelSample::resizeEvent(QResizeEvent* event) {

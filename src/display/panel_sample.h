@@ -1,6 +1,7 @@
 #pragma once
 // The display's drawing surface and the logo picture that covers it until drawing starts.
 #include "controls/scrollbar/tcolor.h"
+#include "display/render/render_panel.h"
 #include "graph_display_core.h"
 
 #include <QLabel>
@@ -32,13 +33,13 @@ private:
 
 /// The surface the frames are drawn on and that receives the pointer. Its caption shows
 /// only where nothing is drawn over it.
-class TPanelSample : public QWidget, public TPanelDragState {
+class TPanelSample : public TRenderPanel, public TPanelDragState {
 public:
     explicit TPanelSample(TGraphDisplayCore* Display, QWidget* parent);
 
     TSamplePicture* Picture() const { return FPicture; }
-    QString Caption() const { return FCaption; }
-    void SetCaption(const QString& Value);
+    QString Caption() const { return Text(); }
+    void SetCaption(const QString& Value) { SetText(Value); }
     TColor Color() const { return FColor; }
     void SetColor(TColor Value);
 
@@ -46,7 +47,6 @@ public:
     std::function<void()> OnResize;
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -58,7 +58,6 @@ protected:
 private:
     TGraphDisplayCore* Display;
     TSamplePicture* FPicture;
-    QString FCaption;
     TColor FColor = clBtnFace;
 };
 

@@ -13,6 +13,12 @@ namespace tavrela {
 TSampleScrollBar::TSampleScrollBar(TGraphDisplayCore* Display, QWidget* parent)
     : QScrollBar(Qt::Horizontal, parent), Display(Display) {
     setFocusPolicy(Qt::StrongFocus);
+    // One page of 600 units until a zoom widens the range; hidden until chosen.
+    setFixedHeight(10);
+    FMax = 600;
+    FPageSize = 600;
+    FLargeChange = 10;
+    hide();
     // Clicks and drags on the bar itself arrive as slider actions.
     connect(this, &QAbstractSlider::actionTriggered, this, [this](int) {
         if (!FSyncing) {
@@ -126,6 +132,11 @@ void TSampleScrollBar::wheelEvent(QWheelEvent* event) {
 TSampleFlatScrollBar::TSampleFlatScrollBar(TGraphDisplayCore* Display, QWidget* parent)
     : TFatScrollBar(parent), Display(Display) {
     setFocusPolicy(Qt::ClickFocus);
+    setFixedHeight(10);
+    SetMax(600);
+    SetPageSize(600);
+    SetLargeChange(10);
+    hide();
     struct Colors {
         TStateStyleProperty& p;
         TColor cold, hot, down;

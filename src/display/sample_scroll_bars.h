@@ -13,7 +13,8 @@ namespace tavrela {
 
 class TGraphDisplayCore;
 
-/// The standard bar. Its range follows the platform's classic model: Position runs from Min
+/// The standard bar, 10 pixels high, Max and PageSize 600, LargeChange 10, hidden.
+/// Its range follows the platform's classic model: Position runs from Min
 /// to Max, a page covers PageSize units, and out-of-range positions are clamped.
 class TSampleScrollBar : public QScrollBar, public IScrollBarControl {
 public:
@@ -61,7 +62,7 @@ private:
     bool FSyncing = false;
 };
 
-/// The flat bar in the display's colours.
+/// The flat bar in the display's colours, with the standard bar's settings.
 class TSampleFlatScrollBar : public TFatScrollBar, public IScrollBarControl {
 public:
     explicit TSampleFlatScrollBar(TGraphDisplayCore* Display, QWidget* parent = nullptr);

@@ -2,6 +2,7 @@
 // life cycle as the shell sees it.
 #include "test_shell_fixture.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,13 +10,21 @@
 namespace tavrela {
 namespace {
 
-using testing::FakeDeviceDisplay;
+// A shown display with room to draw.
+struct ShownDisplay : TGraphDisplay3D {
+    ShownDisplay() {
+        resize(400, 300);
+        show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(this));
+    }
+    ~ShownDisplay() override { testing::PinGraphicsDrivers(); }
+};
 
 TEST(Shell, InitialState) {
     TGraphDisplay3D d;
     EXPECT_EQ(d.Items().Count(), 0);
     EXPECT_EQ(d.ActiveIndex(), -1);
-    EXPECT_EQ(d.HoverMarkerIndex, -1);
+    EXPECT_EQ(d.HoverMarkerIndex(), -1);
     EXPECT_EQ(d.MaximumVertexCountMode, gd3dCustom);
     EXPECT_EQ(d.MaximumVertexCount, 500000);
     EXPECT_TRUE(d.Animate);
@@ -42,7 +51,7 @@ TEST(Shell, InitialState) {
     EXPECT_EQ(d.ScrollBarType(), gdsbtWindows);
     EXPECT_FALSE(d.Caption().trimmed().isEmpty());
     EXPECT_EQ(d.BevelOuter(), bvLowered);
-    EXPECT_FALSE(d.D3DInitialized);
+    EXPECT_FALSE(d.D3DInitialized());
     EXPECT_EQ(d.SampleThread(), nullptr);
 
     // both bars: range of one page, hidden
@@ -65,7 +74,7 @@ TEST(Shell, InitialState) {
 }
 
 TEST(Shell, ScrollBarTypeWaitsForTheLogoToGo) {
-    FakeDeviceDisplay d;
+    ShownDisplay d;
     d.SetScrollBarType(gdsbtFlat);
     EXPECT_TRUE(d.ScrollBar()->isHidden());
     EXPECT_TRUE(d.FlatScrollBar()->isHidden());
@@ -99,8 +108,9 @@ TEST(Shell, PanelAccessors) {
     d.SetCaption(" ");
     EXPECT_EQ(d.Caption(), " ");
     EXPECT_EQ(d.Panel()->Caption(), " ");
-    d.SetPanel3DColor(clBtnFace);
-    EXPECT_EQ(d.Panel()->Color(), clBtnFace);
+    d.SetPanel3DColor(0x0000FF);
+    EXPECT_EQ(d.Panel()->Color(), 0x0000FFu);
+    EXPECT_EQ(d.Panel()->palette().color(QPalette::Window), QColor(255, 0, 0));
     QPixmap logo(4, 4);
     logo.fill(Qt::red);
     d.SetPanel3DPicture(logo);
@@ -112,7 +122,7 @@ TEST(Shell, PanelAccessors) {
 }
 
 TEST(Shell, ActiveIndexSetter) {
-    FakeDeviceDisplay d;
+    TGraphDisplay3D d;
     d.Items().Add();
     d.Items().Add();
     EXPECT_EQ(d.ActiveIndex(), 0); // the first pane made it active
@@ -157,21 +167,23 @@ TEST(Shell, PauseStreamAndFindItem) {
 }
 
 TEST(Shell, ClearNeedsAnActivePane) {
-    FakeDeviceDisplay d;
+    TGraphDisplay3D d;
     EXPECT_THROW(d.Clear(), EListError);
     d.Items().Add();
     EXPECT_NO_THROW(d.Clear()); // no device: nothing to clear
-    EXPECT_EQ(d.Log.Cleared, 0);
-    d.InitD3D(0);
-    d.Clear();
-    EXPECT_EQ(d.Log.Cleared, 1);
 }
 
-TEST(Shell, InitializeAndDeviceLifeCycle) {
-    FakeDeviceDisplay d;
+TEST(Shell, InitializeMakesTheDeviceAndEveryCurve) {
+    ShownDisplay d;
     TGraphDisplayItem& item = d.Items().Add();
     item.GraphItems.Add();
     item.GraphItems.Add();
+    std::vector<TGraphDisplayGraphItem*> built;
+    d.OnNeedSamples = [&](QObject* s, TGraphDisplayItem* i, TGraphDisplayGraphItem* g) {
+        EXPECT_EQ(s, &d);
+        EXPECT_EQ(i, &item);
+        built.push_back(g);
+    };
     int destroyed = 0;
     d.OnD3DDestroy = [&](QObject* s) {
         EXPECT_EQ(s, &d);
@@ -179,72 +191,63 @@ TEST(Shell, InitializeAndDeviceLifeCycle) {
     };
 
     EXPECT_FALSE(d.InitD3D(-1));
-    EXPECT_TRUE(d.Log.Created.empty());
+    EXPECT_FALSE(d.D3DInitialized());
 
     EXPECT_TRUE(d.Initialize(0));
+    EXPECT_TRUE(d.D3DInitialized());
+    EXPECT_NE(item.Device, nullptr);
     EXPECT_TRUE(item.Animating);
-    EXPECT_EQ(d.Log.Created, std::vector<int>{0});
-    EXPECT_EQ(d.Log.Geometries, (std::vector<int>{0, 1}));
-    EXPECT_TRUE(d.D3DInitialized);
-    EXPECT_EQ(d.Log.Frames, 1);
+    EXPECT_EQ(built,
+              (std::vector<TGraphDisplayGraphItem*>{&item.GraphItems[0], &item.GraphItems[1]}));
+    EXPECT_TRUE(d.Picture()->isHidden());
+    EXPECT_FALSE(d.ScrollBar()->isHidden());
 
-    // a pane holds a device: no release without force
-    d.D3DFree(false);
-    EXPECT_EQ(destroyed, 0);
-    EXPECT_TRUE(d.Log.Direct3D);
-
-    // a failing delete is ignored; the release still runs
+    // a failing delete is ignored and the release still runs; a pane holds a device
     EXPECT_NO_THROW(d.StreamClose(7));
     EXPECT_EQ(destroyed, 0);
     d.StreamClose(0);
     EXPECT_EQ(d.Items().Count(), 0);
     EXPECT_EQ(destroyed, 1);
-    EXPECT_FALSE(d.Log.Direct3D);
 }
 
-TEST(Shell, SampleThreadSkipsTheDeviceOnInitialize) {
-    FakeDeviceDisplay d;
+TEST(Shell, SampleThreadLeavesTheDeviceForLater) {
+    ShownDisplay d;
     d.Items().Add().GraphItems.Add();
     d.SampleInSeparateThread = true;
     d.Animate = false;
     EXPECT_TRUE(d.Initialize(0));
-    EXPECT_TRUE(d.Log.Created.empty());
+    EXPECT_EQ(d.Items()[0].Device, nullptr);
     EXPECT_FALSE(d.Items()[0].Animating);
+    EXPECT_FALSE(d.D3DInitialized());
 }
 
 TEST(Shell, ResizeReinitialisesOnlyAfterTheFirstDevice) {
-    FakeDeviceDisplay d;
-    d.Items().Add().GraphItems.Add();
-    d.resize(300, 200);
-    d.show();
+    ShownDisplay d;
+    TGraphDisplayItem& item = d.Items().Add();
+    item.GraphItems.Add();
+    d.resize(420, 320);
     QCoreApplication::processEvents();
-    d.resize(320, 220);
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(d.Log.Created.empty());
+    EXPECT_EQ(item.Device, nullptr);
 
     d.Initialize(0);
-    d.resize(340, 240);
+    const TRenderHandle first = item.Device;
+    ASSERT_NE(first, nullptr);
+    d.resize(440, 330);
     QCoreApplication::processEvents();
-    EXPECT_EQ(d.Log.Created, (std::vector<int>{0, 0}));
-    EXPECT_EQ(d.Log.Geometries, (std::vector<int>{0, 0}));
+    EXPECT_NE(item.Device, first); // re-made for the new size
+    ASSERT_NE(item.Device, nullptr);
 
+    const TRenderHandle second = item.Device;
     d.AutoReInit = false;
-    d.resize(360, 260);
+    d.resize(460, 340);
     QCoreApplication::processEvents();
-    EXPECT_EQ(d.Log.Created.size(), 2u);
-
-    // a failed creation does not make the resize rule start
-    FakeDeviceDisplay f;
-    f.Items().Add();
-    f.Log.FailDevice = true;
-    EXPECT_FALSE(f.InitD3D(0));
-    EXPECT_FALSE(f.D3DInitialized);
+    EXPECT_EQ(item.Device, second);
 }
 
 TEST(Shell, DestructionReleasesWithForce) {
     int destroyed = 0;
     {
-        FakeDeviceDisplay d;
+        ShownDisplay d;
         d.Items().Add();
         d.Initialize(0);
         d.OnD3DDestroy = [&](QObject*) { ++destroyed; };

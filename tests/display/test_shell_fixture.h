@@ -1,72 +1,114 @@
 #pragma once
-// Test doubles for the display shell: a display whose device side is simulated (so device
-// life-cycle rules can be checked without a renderer), and helpers that send raw events.
+// Test doubles for the display shell: the display logic on the real scroll bars with a
+// simulated device and a fixed panel size (no window), and helpers that send raw events.
 #include "display/graph_display_3d.h"
 
 #include <QApplication>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
+#include <dlfcn.h>
+#include <link.h>
+
+#include <cstring>
 #include <vector>
 
 namespace tavrela::testing {
 
+/// Keeps the loaded graphics drivers loaded until the process ends. They are unloaded when
+/// the last context goes, and the leak check at exit then cannot tell their own lasting
+/// allocations from ours.
+inline void PinGraphicsDrivers() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, size_t, void*) {
+            if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "_dri.so") != nullptr) {
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            }
+            return 0;
+        },
+        nullptr);
+}
+
 /// What a simulated device was asked to do.
 struct DeviceLog {
     bool Direct3D = false;
-    bool FailDevice = false;
-    std::vector<int> Created;    // pane index of every device creation
-    std::vector<int> Geometries; // pane * 100 + curve of every geometry build
+    bool Initialized = false;
     int Frames = 0;
-    int Released = 0;
-    int Cleared = 0;
-    std::vector<std::pair<float, float>> Bands; // selection bands rebuilt
+    int Bands = 0;      // pane selection bands rebuilt
+    int CurveBands = 0; // curve selection bands rebuilt
 };
 
-/// A device side that succeeds (unless told otherwise) and gives the pane a device handle.
+/// A device side that exists and draws nothing.
 class FakeDevice : public IGraphDisplayDevice {
 public:
-    FakeDevice(TGraphDisplayCore& Display, DeviceLog& Log) : Display(Display), Log(Log) {}
-    bool Direct3DExists() const override { return Log.Direct3D; }
-    void ReleaseDirect3D() override {
-        Log.Direct3D = false;
-        ++Log.Released;
+    explicit FakeDevice(DeviceLog& Log) : Log(Log) {}
+    bool InitD3D(int Index) override {
+        Log.Direct3D = Log.Initialized = Index >= 0;
+        return Log.Initialized;
     }
-    bool CreateDevice(int Index) override {
-        Log.Direct3D = true;
-        TGraphDisplayItem& item = Display.Items().Items(Index);
-        item.Device.reset();
-        if (Log.FailDevice) {
-            return false;
-        }
-        item.Device = std::make_shared<TRenderResource>();
-        Log.Created.push_back(Index);
-        return true;
-    }
-    bool CreateVertexesFromSamples(int Index, int GraphIndex) override {
-        Log.Geometries.push_back(Index * 100 + GraphIndex);
-        return true;
-    }
-    void ClearDevice(TGraphDisplayItem&) override { ++Log.Cleared; }
-    void CreateSelectionVertexes(TGraphDisplayItem&, TGraphDisplayGraphItem*, float Start,
-                                 float End) override {
-        Log.Bands.emplace_back(Start, End);
-    }
+    void D3DFree(bool) override {}
+    void PanelResize() override {}
+    bool InitializeGeometries(int) override { return true; }
+    bool D3DInitialized() const override { return Log.Initialized; }
+    bool HasDirect3D() const override { return Log.Direct3D; }
+    void Clear() override {}
+    void UpdateSelection() override { ++Log.Bands; }
+    void UpdateGraphItemSelection(TGraphDisplayGraphItem&) override { ++Log.CurveBands; }
+    bool SetupStartupAnim(int) override { return true; }
     void Render() override { ++Log.Frames; }
 
 private:
-    TGraphDisplayCore& Display;
     DeviceLog& Log;
 };
 
-/// A display with a simulated device side.
-class FakeDeviceDisplay : public TGraphDisplay3D {
+/// The display's logic without its widget: real scroll bars (never shown), a panel of a
+/// given size, senders that tests can recognise.
+class TestDisplay : public TGraphDisplayCore {
 public:
-    explicit FakeDeviceDisplay(QWidget* parent = nullptr) : TGraphDisplay3D(parent) {
-        SetDevice(std::make_unique<FakeDevice>(*this, Log));
+    explicit TestDisplay(int Width = 600, int Height = 200) : Width(Width), Height(Height) {
+        Standard.OnChange = [this](QObject*) { ScrollBarChange(); };
+        Flat.OnChange = [this](QObject*) { ScrollBarChange(); };
+        SetDevice(std::make_unique<FakeDevice>(Log));
+        Log.Direct3D = true;
     }
+
+    /// A pane with `Curves` curves over 0 … XMax.
+    TGraphDisplayItem& AddPane(double XMax, int Curves = 0) {
+        TGraphDisplayItem& item = Items().Add();
+        for (int i = 0; i < Curves; ++i) {
+            item.GraphItems.Add().Channel = i;
+        }
+        item.ChannelCount = Curves;
+        item.SetXMax(XMax);
+        return item;
+    }
+
+    int Width;
+    int Height;
     DeviceLog Log;
-    using TGraphDisplayCore::PanelState;
+    TPanelDragState State;
+    std::vector<TPanelCursor> Cursors;
+    int Focused = 0;
+    QObject Self;
+    QObject Parent;
+    QObject PanelSender;
+    TSampleScrollBar Standard{this};
+    TSampleFlatScrollBar Flat{this};
+
+    using TGraphDisplayCore::PanelResize;
+
+protected:
+    IScrollBarControl& StandardScrollBar() override { return Standard; }
+    const IScrollBarControl& StandardScrollBar() const override { return Standard; }
+    IScrollBarControl& FlatScrollBarControl() override { return Flat; }
+    int PanelWidth() const override { return Width; }
+    int PanelHeight() const override { return Height; }
+    TPanelDragState& PanelState() override { return State; }
+    void SetPanelCursor(TPanelCursor Cursor) override { Cursors.push_back(Cursor); }
+    QObject* SelfObject() override { return &Self; }
+    QObject* ParentObject() override { return &Parent; }
+    QObject* PanelObject() override { return &PanelSender; }
+    void FocusKeyTarget() override { ++Focused; }
 };
 
 inline void sendMouse(QWidget& w, QEvent::Type type, QPoint pos, Qt::MouseButton button,
@@ -93,6 +135,10 @@ inline void wheel(QWidget& w, int delta, QPoint p = QPoint(5, 5)) {
 }
 inline void leave(QWidget& w) {
     QEvent e(QEvent::Leave);
+    QApplication::sendEvent(&w, &e);
+}
+inline void key(QWidget& w, int qtKey, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QKeyEvent e(QEvent::KeyPress, qtKey, mods);
     QApplication::sendEvent(&w, &e);
 }
 
