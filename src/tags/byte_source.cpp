@@ -45,7 +45,7 @@ std::size_t FileSource::ReadAt(std::uint64_t offset, std::uint8_t* out, std::siz
 }
 
 std::size_t MemorySource::ReadAt(std::uint64_t offset, std::uint8_t* out, std::size_t size) const {
-    if (offset >= bytes_.size()) {
+    if (size == 0 || offset >= bytes_.size()) {
         return 0;
     }
     const std::size_t n = std::min<std::uint64_t>(size, bytes_.size() - offset);
