@@ -1,0 +1,7 @@
+#include "render_resource.h"
+
+namespace tavrela {
+
+TRenderResource::~TRenderResource() = default;
+
+} // namespace tavrela

@@ -1,0 +1,481 @@
+#include "renderer.h"
+
+#include "display/model/color.h"
+#include "display/model/items.h"
+#include "gl/gl_device.h"
+#include "render_panel.h"
+#include "sample_geometry.h"
+#include "text_layout.h"
+#include "transforms.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace tavrela {
+
+namespace {
+
+// Runs one step of a frame; a failure inside drops only that step.
+template <typename F> void Guarded(F&& Step) {
+    try {
+        Step();
+    } catch (...) {
+    }
+}
+
+// The transform inputs of curve GraphIndex; a pane without curves gets a unit curve so
+// that its markers, selection and cursor still have a transform.
+TCurveTransformInput CurveInput(const TGraphDisplayItem& Item, int GraphIndex) {
+    TCurveTransformInput in;
+    in.MaxPrimitiveCount = Item.MaxPrimitiveCount();
+    in.ZoomFactor = Item.ZoomFactor;
+    in.AmplitudeFactor = Item.AmplitudeFactor;
+    in.DisplayMode = Item.DisplayMode;
+    in.ChannelCount = Item.ChannelCount;
+    in.ViewScrollPosition = Item.GetViewScrollPosition();
+    if (GraphIndex == 0 && Item.GraphItems.Count() == 0) {
+        in.AmplitudeRange = 1.0f;
+        return in;
+    }
+    const TGraphDisplayGraphItem& graph = Item.GraphItems[GraphIndex];
+    in.AmplitudeRange = graph.AmplitudeRange;
+    if (graph.DisplayMode != 0) {
+        in.DisplayMode = graph.DisplayMode;
+    }
+    in.Half = graph.Half;
+    in.Channel = graph.Channel;
+    in.XOffset = graph.XOffset;
+    return in;
+}
+
+std::shared_ptr<GlVertexBuffer> Stream(const TRenderHandle& Handle) {
+    return std::dynamic_pointer_cast<GlVertexBuffer>(Handle);
+}
+
+GlFont* Font(const TRenderHandle& Handle) {
+    return dynamic_cast<GlFont*>(Handle.get());
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ camera and transforms
+
+void TGraphDisplayRenderer::SetupCamera(int Index) {
+    TGraphDisplayItem* item = PaneWithDevice(Index);
+    if (item == nullptr) {
+        return;
+    }
+    GlDevice& device = *Device(*item);
+    item->WorldMatrix = TMatrix4::Identity();
+    device.SetTransform(GlTransformState::World, item->WorldMatrix);
+    device.SetTransform(GlTransformState::View, CameraViewMatrix());
+    device.SetTransform(GlTransformState::Projection, CameraProjectionMatrix());
+}
+
+bool TGraphDisplayRenderer::SetGraphItemTransform(int Index, int GraphIndex) {
+    TGraphDisplayItem* item = PaneWithDevice(Index);
+    if (item == nullptr) {
+        return false;
+    }
+    const TCurveTransformInput in = CurveInput(*item, GraphIndex);
+    TAnimationState animation{item->Animating, item->AnimationProgress, item->AnimationMatrix};
+    TMatrix4 world;
+    if (!GraphItemTransform(in, &animation, world)) {
+        return false;
+    }
+    item->Animating = animation.Animating;
+    item->AnimationProgress = animation.Progress;
+    item->AnimationMatrix = animation.Matrix;
+    item->WorldMatrix = world;
+    Device(*item)->SetTransform(GlTransformState::World, world);
+    return true;
+}
+
+bool TGraphDisplayRenderer::SetGraphItemSelectionTransform(int Index, int GraphIndex) {
+    TGraphDisplayItem* item = PaneWithDevice(Index);
+    if (item == nullptr) {
+        return false;
+    }
+    TMatrix4 world;
+    if (!GraphItemSelectionTransform(CurveInput(*item, GraphIndex), world)) {
+        return false;
+    }
+    item->WorldMatrix = world;
+    Device(*item)->SetTransform(GlTransformState::World, world);
+    return true;
+}
+
+bool TGraphDisplayRenderer::SetLaneTransform(int Index, int Half, int Slot) {
+    TGraphDisplayItem* item = PaneWithDevice(Index);
+    if (item == nullptr) {
+        return false;
+    }
+    TMatrix4 world;
+    if (!LaneTransform(item->DisplayMode, item->ChannelCount, {Half, Slot}, world)) {
+        return false;
+    }
+    item->WorldMatrix = world;
+    Device(*item)->SetTransform(GlTransformState::World, world);
+    return true;
+}
+
+bool TGraphDisplayRenderer::SetupStartupAnim(int Index) {
+    TGraphDisplayItem* item = Pane(Index);
+    if (item == nullptr) {
+        return false;
+    }
+    const TAnimationState s = StartupAnimation();
+    item->Animating = s.Animating;
+    item->AnimationProgress = s.Progress;
+    item->AnimationMatrix = s.Matrix;
+    return true;
+}
+
+// ------------------------------------------------------------------ frame
+
+void TGraphDisplayRenderer::Render() {
+    TGraphDisplayItem* item = Pane(FHost.ActiveIndex());
+    if (item == nullptr || Device(*item) == nullptr) {
+        return;
+    }
+    // Keep the device alive while the frame runs, whatever the host's events do.
+    const TRenderHandle device = item->Device;
+    const TRenderProperties& props = FHost.RenderProperties();
+    const int index = item->Index;
+    try {
+        if (props.ShowSelection) {
+            UpdateSelection();
+            for (TGraphDisplayGraphItem& graph : item->GraphItems) {
+                UpdateGraphItemSelection(graph);
+            }
+        }
+        item->MarkerLineCount =
+            props.ShowMarkers ? CreateMarkerVertexes(index, FHost.HoverMarkerIndex()) : 0;
+        FHost.FollowPlayback();
+        if (props.ShowCursor && FHost.DisplayVisible()) {
+            if (const std::optional<double> position = FHost.NeedPlaybackPosition(*item)) {
+                const double x = *position / item->XMax * item->MaxPrimitiveCount() / 2;
+                if (std::isfinite(x)) {
+                    CreateCursorVertexes(index, static_cast<float>(x));
+                }
+            }
+        }
+        RenderFrame(index);
+    } catch (...) {
+    }
+    // A frame abandoned half-way still closes its scene, so the next one can begin.
+    auto* d = dynamic_cast<GlDevice*>(device.get());
+    if (d != nullptr && d->InScene()) {
+        d->EndScene();
+    }
+}
+
+void TGraphDisplayRenderer::DrawLanes(TGraphDisplayItem& Item, int StartVertex, int LineCount) {
+    GlDevice& device = *Device(Item);
+    for (const TLane& lane : PaneLanes(Item.DisplayMode, Item.ChannelCount)) {
+        if (SetLaneTransform(Item.Index, lane.Half, lane.Slot) && LineCount > 0) {
+            device.DrawPrimitive(GlPrimitiveType::LineList, StartVertex, LineCount);
+        }
+    }
+}
+
+void TGraphDisplayRenderer::DrawSelectionPasses(GlDevice& D, const TGraphDisplayItem& Item,
+                                                const TRenderHandle& Shade,
+                                                const TRenderHandle& Band) {
+    const auto op = static_cast<std::uint32_t>(Item.SelectionBlendOp);
+    // The shade darkens the band's area and its edges...
+    D.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
+    D.SetStreamSource(Stream(Shade));
+    D.SetRenderState(GlRenderState::BlendOp, op);
+    D.SetRenderState(GlRenderState::DestBlend, GlBlendOne);
+    D.SetRenderState(GlRenderState::SrcBlend, GlBlendSrcAlpha);
+    D.DrawPrimitive(GlPrimitiveType::TriangleList, 0, 2);
+    D.DrawPrimitive(GlPrimitiveType::LineList, 3, 1);
+    D.DrawPrimitive(GlPrimitiveType::LineList, 0, 1);
+    // ...then the band brightens what lies under it, and its edges are drawn opaque.
+    D.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
+    D.SetRenderState(GlRenderState::BlendOp, op);
+    D.SetStreamSource(Stream(Band));
+    D.SetRenderState(GlRenderState::DestBlend, GlBlendDestColor);
+    D.SetRenderState(GlRenderState::SrcBlend, GlBlendDestColor);
+    D.DrawPrimitive(GlPrimitiveType::TriangleList, 0, 2);
+    D.SetRenderState(GlRenderState::DestBlend, GlBlendSrcAlpha);
+    D.DrawPrimitive(GlPrimitiveType::TriangleList, 0, 2);
+    D.SetRenderState(GlRenderState::AlphaBlendEnable, 0);
+    D.DrawPrimitive(GlPrimitiveType::LineList, 6, 1);
+    D.DrawPrimitive(GlPrimitiveType::LineList, 8, 1);
+}
+
+bool TGraphDisplayRenderer::RenderFrame(int Index) {
+    TGraphDisplayItem& item = FHost.Items()[Index];
+    GlDevice* device = Device(item);
+    if (device == nullptr) {
+        return false;
+    }
+    const TRenderHandle keep = item.Device;
+    const TRenderProperties& props = FHost.RenderProperties();
+    GlDevice& d = *device;
+
+    if (!d.Clear(ColorToD3D(item.BackgroundColor))) {
+        Fail("Error while clearing D3D device!");
+        return false;
+    }
+    if (d.BeginScene()) {
+        d.SetFVF(kCustomVertexFormat);
+        if (auto* surface = dynamic_cast<GlSurface*>(item.BackgroundSurface.get())) {
+            const TRenderPanel& panel = FHost.Panel();
+            if (!d.StretchRect(*surface, item.BackgroundRect,
+                               QRect(0, 0, panel.width(), panel.height()))) {
+                Fail("Error while drawing D3D background picture!");
+            }
+        }
+        FHost.BeforeD3DRender(item);
+        d.SetFVF(kCustomVertexFormat);
+
+        // Horizontal grid and zero line.
+        Guarded([&] {
+            CreateCoordsVertexes(Index);
+            d.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
+            d.SetRenderState(GlRenderState::DestBlend, GlBlendSrcColor);
+            d.SetRenderState(GlRenderState::SrcBlend, GlBlendSrcAlpha);
+            d.SetStreamSource(Stream(item.VertexBufferCoords));
+            if (item.Axis.AxisY.GridVisible) {
+                DrawLanes(item, 2, item.CoordsLineCount - 1);
+            }
+            if (item.Axis.Visible) {
+                DrawLanes(item, 0, 1);
+            }
+        });
+
+        // Vertical grid.
+        Guarded([&] {
+            CreateGridVerticalVertexes(Index);
+            d.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
+            d.SetRenderState(GlRenderState::DestBlend, GlBlendSrcColor);
+            d.SetRenderState(GlRenderState::SrcBlend, GlBlendSrcAlpha);
+            d.SetStreamSource(Stream(item.VertexBufferGridVertical));
+            if (item.Axis.AxisX.GridVisible) {
+                DrawLanes(item, 0, item.GridVerticalLineCount);
+            }
+        });
+
+        // Curves: each pixel becomes source x source + destination x destination.
+        Guarded([&] {
+            FHost.BeforeD3DSamplesRender(item);
+            d.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
+            d.SetRenderState(GlRenderState::DestBlend, GlBlendDestColor);
+            d.SetRenderState(GlRenderState::SrcBlend, GlBlendSrcColor);
+            for (int i = 0; i < item.GraphItems.Count(); ++i) {
+                TGraphDisplayGraphItem& graph = item.GraphItems[i];
+                if (graph.PrimitiveCount <= 0 || !graph.Visible) {
+                    continue;
+                }
+                const bool tilted = item.Animating;
+                if (!SetGraphItemTransform(Index, i)) {
+                    continue;
+                }
+                d.SetStreamSource(Stream(graph.VertexBufferSamples));
+                TPrimitiveRange range{0, graph.PrimitiveCount};
+                // Only the part that can reach the screen is drawn; a tilted curve may show
+                // more of itself, so it is drawn whole.
+                if (!tilted && (graph.PrimitiveType == 3 || graph.PrimitiveType == 4)) {
+                    const TVertexXRange x = VisibleVertexXRange(CurveInput(item, i));
+                    range = VisiblePrimitives(graph.PrimitiveType, graph.PrimitiveCount, x.First,
+                                              x.Last);
+                }
+                if (range.PrimitiveCount > 0) {
+                    d.DrawPrimitive(static_cast<GlPrimitiveType>(graph.PrimitiveType),
+                                    range.StartVertex, range.PrimitiveCount);
+                }
+            }
+            FHost.AfterD3DSamplesRender(item);
+        });
+
+        // Axis lines over the curves.
+        Guarded([&] {
+            if (item.Axis.Visible) {
+                d.SetStreamSource(Stream(item.VertexBufferCoords));
+                DrawLanes(item, 0, 1);
+            }
+        });
+
+        const bool overlays = !props.Animate || !item.Animating;
+        if (item.Markers.Visible && overlays) {
+            SetGraphItemTransform(Index, 0);
+            Guarded([&] {
+                if (item.MarkerLineCount > 0) {
+                    d.SetStreamSource(Stream(item.VertexBufferMarkers));
+                    d.DrawPrimitive(GlPrimitiveType::LineList, 0, item.MarkerLineCount);
+                }
+            });
+        }
+
+        Guarded([&] {
+            if (!props.ShowSelection || !overlays) {
+                return;
+            }
+            if (item.SelectionMode == 0) {
+                if (SetGraphItemTransform(Index, 0)) {
+                    DrawSelectionPasses(d, item, item.VertexBufferSelectionShade,
+                                        item.VertexBufferSelection);
+                }
+            } else if (item.SelectionMode == 1) {
+                for (int i = 0; i < item.GraphItems.Count(); ++i) {
+                    if (SetGraphItemSelectionTransform(Index, i)) {
+                        const TGraphDisplayGraphItem& graph = item.GraphItems[i];
+                        DrawSelectionPasses(d, item, graph.VertexBufferSelectionShade,
+                                            graph.VertexBufferSelection);
+                    }
+                }
+            }
+        });
+
+        // The cursor keeps the world transform in force (curve 0's).
+        Guarded([&] {
+            if (!props.ShowCursor || !overlays) {
+                return;
+            }
+            if (props.SolidCursor) {
+                d.SetRenderState(GlRenderState::AlphaBlendEnable, 0);
+                d.SetStreamSource(Stream(item.VertexBufferCursor));
+                d.DrawPrimitive(GlPrimitiveType::LineList, 0, 1);
+            } else {
+                d.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
+                d.SetRenderState(GlRenderState::AlphaTestEnable, 1);
+                d.SetRenderState(GlRenderState::BlendOp, GlBlendOpAdd);
+                d.SetRenderState(GlRenderState::DestBlend, GlBlendSrcAlpha);
+                d.SetRenderState(GlRenderState::SrcBlend, GlBlendDestColor);
+                d.SetStreamSource(Stream(item.VertexBufferCursor));
+                d.DrawPrimitive(GlPrimitiveType::TriangleList, 0, 2);
+                d.DrawPrimitive(GlPrimitiveType::LineList, 3, 1);
+            }
+        });
+
+        DrawAxisYLabels(item);
+        DrawAxisXLabels(item);
+        DrawLegend(item);
+        DrawCaption(item);
+
+        FHost.AfterD3DRender(item);
+        d.EndScene();
+    }
+    return d.Present();
+}
+
+// ------------------------------------------------------------------ texts
+
+namespace {
+QChar DecimalSeparator() {
+    const QString point = QLocale().decimalPoint();
+    return point.isEmpty() ? QLatin1Char('.') : point.front();
+}
+QChar GroupSeparator() {
+    const QString sep = QLocale().groupSeparator();
+    return sep.isEmpty() ? QLatin1Char(',') : sep.front();
+}
+} // namespace
+
+void TGraphDisplayRenderer::DrawAxisYLabels(TGraphDisplayItem& Item) {
+    const TGraphDisplayItemAxisY& axis = Item.Axis.AxisY;
+    GlDevice* device = Device(Item);
+    if (!axis.LabelsVisible || device == nullptr) {
+        return;
+    }
+    const TRenderPanel& panel = FHost.Panel();
+    TAxisYLayoutInput in;
+    in.DisplayMode = Item.DisplayMode;
+    in.ChannelCount = Item.ChannelCount;
+    in.Height = panel.height();
+    in.FontSize = axis.Font.Size;
+    in.Divisions = axis.Divisions;
+    in.ScaleMode = axis.ScaleMode;
+    in.Scale = AxisYScale(axis.ScaleMode, Item.MaxAmplitudeRange(), Item.MinAmplitudeRange(),
+                          axis.Max, axis.Min, Item.AmplitudeFactor);
+    in.AxisMin = axis.Min;
+    in.MinAmplitudeOffset = Item.MinAmplitudeOffset();
+    GlFont* font = Font(axis.D3DFont);
+    const TD3DColor color = ColorToD3D(axis.Font.Color);
+    for (const TAxisYLabel& label : AxisYLabels(in)) {
+        const std::optional<QString> hostText = FHost.NeedAxisYText(Item, label.EventValue);
+        const QString text =
+            hostText ? *hostText
+                     : label.Sign + FloatToStrF(label.TextValue, axis.Format, axis.Precision,
+                                                axis.Digits, DecimalSeparator(), GroupSeparator());
+        if (font == nullptr) {
+            continue;
+        }
+        if (axis.LabelSide == 0 || axis.LabelSide == 2) {
+            device->DrawText(*font, text, 3, label.Y, color);
+        }
+        if (axis.LabelSide == 1 || axis.LabelSide == 2) {
+            const int w = device->MeasureText(*font, text);
+            device->DrawText(*font, text, panel.width() - w - 3, label.Y, color);
+        }
+    }
+}
+
+void TGraphDisplayRenderer::DrawAxisXLabels(TGraphDisplayItem& Item) {
+    const TGraphDisplayItemAxisX& axis = Item.Axis.AxisX;
+    GlDevice* device = Device(Item);
+    if (!axis.LabelsVisible || device == nullptr) {
+        return;
+    }
+    const TRenderPanel& panel = FHost.Panel();
+    const int fs = axis.Font.Size;
+    GlFont* font = Font(axis.D3DFont);
+    const TD3DColor color = ColorToD3D(axis.Font.Color);
+    const std::vector<TAxisXLabel> labels = AxisXLabels(
+        axis.Divisions, FHost.GetScrollPosition(), FHost.GetScrollMax(), Item.XMax, panel.width());
+    for (const TAxisXLabel& label : labels) {
+        const std::optional<QString> hostText = FHost.NeedAxisXText(Item, label.Value);
+        const QString text = hostText
+                                 ? *hostText
+                                 : FloatToStrF(label.Value, axis.Format, axis.Precision,
+                                               axis.Digits, DecimalSeparator(), GroupSeparator());
+        if (font == nullptr) {
+            continue;
+        }
+        const int left = CentredLeft(label.X, device->MeasureText(*font, text));
+        if (axis.LabelSide == 0 || axis.LabelSide == 2) {
+            device->DrawText(*font, text, left, panel.height() - 1 - fs, color);
+        }
+        if (axis.LabelSide == 1 || axis.LabelSide == 2) {
+            device->DrawText(*font, text, left, 1, color);
+        }
+    }
+}
+
+void TGraphDisplayRenderer::DrawLegend(TGraphDisplayItem& Item) {
+    GlDevice* device = Device(Item);
+    GlFont* font = Font(Item.Legend.D3DFont);
+    if (!Item.Legend.Visible || device == nullptr || font == nullptr) {
+        return;
+    }
+    const TRenderPanel& panel = FHost.Panel();
+    std::vector<TLegendCurve> curves;
+    for (const TGraphDisplayGraphItem& graph : Item.GraphItems) {
+        curves.push_back({graph.Half, graph.Channel});
+    }
+    const auto rows = LegendPositions(Item.DisplayMode, Item.ChannelCount, Item.Legend.Position,
+                                      Item.Legend.Font.Size, panel.width(), panel.height(), curves);
+    for (int i = 0; i < Item.GraphItems.Count(); ++i) {
+        if (const auto& row = rows[static_cast<std::size_t>(i)]) {
+            const TGraphDisplayGraphItem& graph = Item.GraphItems[i];
+            device->DrawText(*font, graph.Caption, row->X, row->Y, ColorToD3D(graph.Color));
+        }
+    }
+}
+
+void TGraphDisplayRenderer::DrawCaption(TGraphDisplayItem& Item) {
+    GlDevice* device = Device(Item);
+    GlFont* font = Font(Item.Caption.D3DFont);
+    if (!Item.Caption.Visible || device == nullptr || font == nullptr) {
+        return;
+    }
+    const int w = device->MeasureText(*font, Item.Caption.Text);
+    device->DrawText(*font, Item.Caption.Text, FHost.Panel().width() / 2 - w / 2, 25,
+                     ColorToD3D(Item.Caption.Font.Color));
+}
+
+} // namespace tavrela

@@ -1,0 +1,161 @@
+#include "sample_geometry.h"
+
+#include "display/model/color.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tavrela {
+
+namespace {
+
+// Rounds to the nearest integer, halves to even (the default rounding mode).
+std::size_t RoundCount(long double V) {
+    if (!(V > 0.0L)) {
+        return 0;
+    }
+    return static_cast<std::size_t>(std::nearbyint(V));
+}
+
+} // namespace
+
+float SampleStep(std::size_t Length, std::int64_t MaximumVertexCount) {
+    if (MaximumVertexCount <= 0) {
+        return 1.0f;
+    }
+    const float step = static_cast<float>(static_cast<long double>(Length) /
+                                          static_cast<long double>(MaximumVertexCount));
+    return step < 1.0f ? 1.0f : step;
+}
+
+std::int64_t ClampMaximumVertexCount(TD3DMaximumVertexCountMode Mode, std::int64_t Current,
+                                     int MaxPrimitiveCount) {
+    const std::int64_t limit = static_cast<std::int64_t>(MaxPrimitiveCount) - 1;
+    if (Mode == gd3dAutomaticMaximum) {
+        return limit;
+    }
+    return Current > limit ? limit : Current;
+}
+
+TAmplitudeBounds AmplitudeBounds(const TGDGISample* Samples, std::size_t Length,
+                                 const TSampleGeometryInput& In) {
+    TAmplitudeBounds b;
+    if (In.ScaleMode == 3) {
+        b.Hi = static_cast<float>(In.AxisMax);
+        b.Lo = static_cast<float>(In.AxisMin);
+        b.Range = static_cast<float>(In.AxisMax - In.AxisMin);
+        return b;
+    }
+    float hi = 0.0f;
+    float lo = 3.4028230e38f;
+    for (std::size_t i = 0; i < Length; ++i) {
+        const float v = std::fabs(Samples[i].Value);
+        hi = std::max(hi, v);
+        lo = std::min(lo, v);
+    }
+    if (In.ScaleMode != 2) {
+        lo = 0.0f;
+    }
+    b.Hi = hi;
+    b.Lo = lo;
+    b.Range = In.ScaleMode == 2 ? hi - lo : hi;
+    return b;
+}
+
+void BuildLineStripVertexes(const TGDGISample* Samples, std::size_t Length,
+                            const TSampleGeometryInput& In, TSampleGeometry& Out) {
+    const float step = SampleStep(Length, In.MaximumVertexCount);
+    const TAmplitudeBounds bounds = AmplitudeBounds(Samples, Length, In);
+    const std::size_t capacity = RoundCount(static_cast<long double>(Length) / step);
+    const long double last = static_cast<long double>(Length) - 1.0L;
+
+    // The buffer has `capacity` vertices; the loop may write one more in rare rounding
+    // cases, so the array grows rather than overrunning.
+    std::vector<TCustomVertex>& v = Out.Vertices;
+    v.assign(std::max<std::size_t>(capacity, 1), TCustomVertex{});
+    const TD3DColor curveColor = ColorToD3D(In.Color);
+    std::size_t i = 0;
+    do {
+        const auto k = static_cast<std::size_t>(static_cast<long double>(i) * step);
+        const TGDGISample& s = Samples[std::min(k, Length - 1)];
+        if (i >= v.size()) {
+            v.resize(i + 1);
+        }
+        TCustomVertex& out = v[i];
+        out.X = static_cast<float>(i) / 2.0f;
+        out.Y = s.Value - bounds.Lo;
+        out.Z = 0.0f;
+        if (In.ColorMode == 0) {
+            out.Color = curveColor;
+        } else if (In.ColorMode == 1) {
+            out.Color = ColorToD3D(s.Color);
+        }
+        ++i;
+    } while (last >= static_cast<long double>(i) * step);
+
+    Out.PrimitiveCount = static_cast<int>(i) - 1;
+    Out.AmplitudeOffset = bounds.Lo;
+    Out.AmplitudeRange = bounds.Range;
+}
+
+void BuildBarVertexes(const TGDGISample* Samples, std::size_t Length,
+                      const TSampleGeometryInput& In, TSampleGeometry& Out) {
+    const float step = SampleStep(Length, In.MaximumVertexCount);
+    const TAmplitudeBounds bounds = AmplitudeBounds(Samples, Length, In);
+    const long double last = static_cast<long double>(Length) - 1.0L;
+
+    // Bars take every second step, so about half the reserved room is used.
+    std::vector<TCustomVertex>& v = Out.Vertices;
+    v.clear();
+    v.reserve(6 * (RoundCount(static_cast<long double>(Length) / step) / 2 + 1));
+    TD3DColor top = ColorToD3D(In.Color);
+    TD3DColor base = ColorToD3D(In.BaseColor);
+    std::size_t k = 0;
+    do {
+        const auto j = static_cast<std::size_t>(2.0L * static_cast<long double>(k) * step);
+        const TGDGISample& s = Samples[std::min(j, Length - 1)];
+        if (In.ColorMode == 1) {
+            base = ColorToD3D(s.Color);
+            top = ColorToD3D(s.PeakColor);
+        }
+        const float h = s.Value - bounds.Lo;
+        const auto x0 = static_cast<float>(k);
+        const auto x1 = static_cast<float>(k + 1);
+        v.push_back({x0, h, 0.0f, top});
+        v.push_back({x0, 0.0f, 0.0f, base});
+        v.push_back({x1, 0.0f, 0.0f, base});
+        v.push_back({x0, h, 0.0f, top});
+        v.push_back({x1, h, 0.0f, top});
+        v.push_back({x1, 0.0f, 0.0f, base});
+        ++k;
+    } while (last >= 2.0L * static_cast<long double>(k) * step);
+
+    Out.PrimitiveCount = static_cast<int>(2 * k);
+    Out.AmplitudeOffset = bounds.Lo;
+    Out.AmplitudeRange = bounds.Range;
+}
+
+TPrimitiveRange VisiblePrimitives(int PrimitiveType, int PrimitiveCount, double XFirst,
+                                  double XLast) {
+    if (PrimitiveCount <= 0 || !(XLast >= XFirst) || !std::isfinite(XFirst) ||
+        !std::isfinite(XLast)) {
+        return {0, std::max(PrimitiveCount, 0)};
+    }
+    // Units per primitive: a line segment covers half a unit, a bar (two primitives) one.
+    const double perUnit = PrimitiveType == 4 ? 1.0 : 2.0;
+    // One extra primitive on each side keeps antialiased edges and partly visible
+    // segments exactly as a full draw would show them.
+    double first = std::floor(XFirst * perUnit) - 1.0;
+    double last = std::ceil(XLast * perUnit) + 1.0;
+    if (PrimitiveType == 4) {
+        const double bars = PrimitiveCount / 2.0;
+        first = std::clamp(first, 0.0, bars);
+        last = std::clamp(last, first, bars);
+        return {static_cast<int>(first) * 6, static_cast<int>(last - first) * 2};
+    }
+    first = std::clamp(first, 0.0, static_cast<double>(PrimitiveCount));
+    last = std::clamp(last, first, static_cast<double>(PrimitiveCount));
+    return {static_cast<int>(first), static_cast<int>(last - first)};
+}
+
+} // namespace tavrela
