@@ -293,11 +293,9 @@ Bytes TID3v2::RenderTag(const ByteSource& current, bool& NeedRewrite,
         Bytes data;
         if (r == kRowTrack) {
             if (Track > 0) {
-                // A text with a total (3/12) is kept when its number is still the track.
+                // The stored text (3/12, 05) is kept while its number is still the track.
                 const std::string t = TrimControls(TrackString);
-                data = EncodeText(TrackNumber(t) == Track && t.find('/') != std::string::npos
-                                      ? t
-                                      : std::to_string(Track));
+                data = EncodeText(TrackNumber(t) == Track ? t : std::to_string(Track));
             }
         } else if (r == kRowRating) {
             data = {0, Rating};

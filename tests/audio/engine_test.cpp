@@ -13,6 +13,15 @@ namespace {
 
 constexpr auto kPlayFlags = ChannelFlags::Float | ChannelFlags::Prescan;
 
+/// First frame whose left sample is louder than -60 dB.
+std::size_t firstSound(const std::vector<float>& stereo) {
+    std::size_t i = 0;
+    while (i < stereo.size() / 2 && std::abs(stereo[2 * i]) <= 1e-3f) {
+        ++i;
+    }
+    return i;
+}
+
 EngineOptions manual() {
     EngineOptions options;
     options.openDevice = false;
@@ -208,11 +217,7 @@ TEST(Resampling, A48kToneKeepsItsPitchOnA44kOutput) {
     }
     EXPECT_NEAR(peak, 0.5f, 0.02f);
     // The position counts the 48 kHz stream's own frames of what was heard.
-    std::size_t firstSound = 0;
-    while (std::abs(out[2 * firstSound]) <= 1e-3f) {
-        ++firstSound;
-    }
-    const double heardSeconds = static_cast<double>(out.size() / 2 - firstSound) / 44100.0;
+    const double heardSeconds = static_cast<double>(out.size() / 2 - firstSound(out)) / 44100.0;
     EXPECT_NEAR(engine.bytesToSeconds(h, engine.position(h)), heardSeconds, 0.002);
 }
 
@@ -236,11 +241,7 @@ TEST(Resampling, PauseFromSyncOnAResampledChannelStopsAtTheSync) {
             lastSound = i;
         }
     }
-    std::size_t firstSound = 0;
-    while (firstSound < out.size() / 2 && std::abs(out[2 * firstSound]) <= 1e-3f) {
-        ++firstSound;
-    }
-    EXPECT_NEAR(static_cast<double>(lastSound - firstSound), 22050.0, 40.0);
+    EXPECT_NEAR(static_cast<double>(lastSound - firstSound(out)), 22050.0, 40.0);
 }
 
 TEST(Engine, InvalidHandlesAndVersion) {

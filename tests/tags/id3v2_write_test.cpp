@@ -243,11 +243,11 @@ TEST_F(Id3v2Write, DropsVersion22FramesOutsideTheTable) {
     EXPECT_EQ(AudioAfterTag(out), kAudio);
 }
 
-TEST_F(Id3v2Write, KeepsTrackTotal) {
-    WriteBytes(file, Cat({TagBytes(3, Frame3("TRCK", Text0("3/12")), 500), kAudio}));
+TEST_F(Id3v2Write, KeepsTrackText) {
+    WriteBytes(file, Cat({TagBytes(3, Frame3("TRCK", Text0("03/12")), 500), kAudio}));
     TID3v2 tag = ReadBack();
     ASSERT_TRUE(tag.SaveToFile(file));
-    EXPECT_EQ(ReadBack().TrackString, "3/12");
+    EXPECT_EQ(ReadBack().TrackString, "03/12");
     tag.Track = 4;
     ASSERT_TRUE(tag.SaveToFile(file));
     EXPECT_EQ(ReadBack().TrackString, "4");
