@@ -1,7 +1,7 @@
 // Vertex builders of the waveform display: curve geometry, vertex budget, overlays.
 #include "display/model/color.h"
-#include "display/model/marker.h"
 #include "display/model/item.h"
+#include "display/model/marker.h"
 #include "display/render/overlay_geometry.h"
 #include "display/render/sample_geometry.h"
 
@@ -91,10 +91,8 @@ TEST(SampleGeometry, ScaleModes) {
         float Y0, Y1;
     };
     const Case cases[] = {
-        {0, 1.0, 0.0, 0.5f, 0.0, -0.5f, 0.25f},
-        {1, 1.0, 0.0, 0.5f, 0.0, -0.5f, 0.25f},
-        {2, 1.0, 0.0, 0.25f, 0.25, -0.75f, 0.0f},
-        {3, 1.0, 0.0, 1.0f, 0.0, -0.5f, 0.25f},
+        {0, 1.0, 0.0, 0.5f, 0.0, -0.5f, 0.25f},   {1, 1.0, 0.0, 0.5f, 0.0, -0.5f, 0.25f},
+        {2, 1.0, 0.0, 0.25f, 0.25, -0.75f, 0.0f}, {3, 1.0, 0.0, 1.0f, 0.0, -0.5f, 0.25f},
         {3, 2.0, 0.5, 1.5f, 0.5, -1.0f, -0.25f},
     };
     std::vector<TGDGISample> samples(2);

@@ -79,7 +79,7 @@ TEST(CurveTransform, LaneLayouts) {
         double FullY;   // world y of a full-range value, relative to the centre
     };
     const Case cases[] = {
-        {1, 0, 0, 0, -572.7, 567.0},   {2, 0, 0, 0, -289.7, 283.5},
+        {1, 0, 0, 0, -572.7, 567.0},    {2, 0, 0, 0, -289.7, 283.5},
         {3, 0, 0, 0, -144.95, 138.915}, {3, 0, 1, 0, -434.45, 138.915},
         {4, 2, 0, 0, -145.2, 134.6625}, {4, 2, 0, 1, -435.2, 134.6625},
     };
@@ -194,10 +194,9 @@ TEST(TextLayout, AxisYLabelRows) {
         int Y;
     };
     const Case cases[] = {
-        {2, 0, 0, 129},  // first upper label
-        {2, 0, 10, 158}, // first lower label
-        {1, 0, 0, 257},  {1, 0, 9, 2},
-        {4, 2, 0, 65},   // first upper label of lane 1
+        {2, 0, 0, 129},                               // first upper label
+        {2, 0, 10, 158},                              // first lower label
+        {1, 0, 0, 257},  {1, 0, 9, 2}, {4, 2, 0, 65}, // first upper label of lane 1
     };
     for (const Case& c : cases) {
         TAxisYLayoutInput in;
