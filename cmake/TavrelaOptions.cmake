@@ -12,8 +12,13 @@ if(TAVRELA_SANITIZE)
     add_link_options(${_san})
 endif()
 
-if(TAVRELA_FUZZ AND NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    message(FATAL_ERROR "TAVRELA_FUZZ needs clang (libFuzzer): configure with CXX=clang++")
+if(TAVRELA_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "TAVRELA_FUZZ needs clang (libFuzzer): configure with CXX=clang++")
+    endif()
+    # Coverage feedback inside our libraries, not only in the fuzz programs themselves; the
+    # ASan runtime provides the hooks for the programs that are not fuzzers.
+    add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
 # tavrela_fuzz_target(NAME SOURCES... LIBS...): a libFuzzer program plus a short smoke run in

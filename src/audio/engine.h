@@ -11,9 +11,10 @@
 // channel of the same file report the same length, and a byte position names the same sample
 // in both. Byte positions that fall inside a frame are rounded down to the frame's start.
 //
-// Threads. Every member may be called from any thread. Sync callbacks run on the engine's own
-// mixing thread (with a manual clock: on the thread that calls advanceClock()); a callback may
-// call any member, for example pause() on its channel, but must not block for long.
+// Threads. Every member may be called from any thread; init() and free() only while no other
+// call is under way (the program calls them at start and at exit). Sync callbacks run on the
+// engine's own mixing thread (with a manual clock: on the thread that calls advanceClock()); a
+// callback may call any member, for example pause() on its channel, but must not block for long.
 
 #include <cstddef>
 #include <cstdint>

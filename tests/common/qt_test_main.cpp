@@ -6,12 +6,17 @@
 #include <string_view>
 
 int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    // Listing the cases needs no display.
+    // Listing the cases (CTest's discovery) needs no display; InitGoogleTest consumes the
+    // flag, so look for it first.
+    bool listOnly = false;
     for (int i = 1; i < argc; ++i) {
         if (std::string_view(argv[i]) == "--gtest_list_tests") {
-            return RUN_ALL_TESTS();
+            listOnly = true;
         }
+    }
+    ::testing::InitGoogleTest(&argc, argv);
+    if (listOnly) {
+        return RUN_ALL_TESTS();
     }
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();

@@ -1,0 +1,280 @@
+#include "playback_preview.h"
+
+#include <app/markers/time_text.h>
+#include <display/model/items.h>
+
+#include <cmath>
+#include <filesystem>
+
+#include <QFile>
+
+namespace tavrela {
+
+namespace {
+
+constexpr auto kStreamFlags = audio::ChannelFlags::Float | audio::ChannelFlags::Prescan;
+constexpr auto kModuleFlags = kStreamFlags | audio::ChannelFlags::StopOnBackwardJump;
+
+// Positions reach the engine as whole bytes, cut toward zero.
+std::int64_t Bytes(double Position) {
+    return static_cast<std::int64_t>(Position);
+}
+
+} // namespace
+
+TGraphDisplayPlayStatus PlayStatusOf(audio::ChannelState State) {
+    switch (State) {
+    case audio::ChannelState::Playing:
+        return gdpsPlaying;
+    case audio::ChannelState::Stalled:
+    case audio::ChannelState::Paused:
+        return gdpsPaused;
+    case audio::ChannelState::Stopped:
+        break;
+    }
+    return gdpsStoped;
+}
+
+TPlaybackPreview::TPlaybackPreview(audio::Engine& Engine, IEditorView& View, TEditorFields Fields)
+    : FEngine(Engine), FView(View), F(Fields) {}
+
+TPlaybackPreview::~TPlaybackPreview() {
+    Remove(FIntroEnd);
+    Remove(FChorusEnd);
+    Remove(FStamp);
+}
+
+bool TPlaybackPreview::HasPane() const {
+    return FView.Items().Count() > 0;
+}
+
+std::optional<double> TPlaybackPreview::KindX(TMarkerKind Kind) const {
+    if (!HasPane()) {
+        return std::nullopt;
+    }
+    return MarkerX(FView.Items()[0].Markers, Kind);
+}
+
+bool& TPlaybackPreview::Flag(TPreview Which) {
+    return Which == TPreview::Intro ? F.PlayingIntro : F.PlayingChorus;
+}
+
+TPlaybackPreview::TPlacedSync& TPlaybackPreview::Placed(TPreview Which) {
+    return Which == TPreview::Intro ? FIntroEnd : FChorusEnd;
+}
+
+void TPlaybackPreview::Remove(TPlacedSync& Sync) {
+    if (Sync.Sync != 0) {
+        FEngine.removeSync(Sync.Stream, Sync.Sync);
+    }
+    Sync = {};
+}
+
+void TPlaybackPreview::Play(double Position) {
+    FEngine.setPosition(F.Stream, Bytes(Position));
+    // A stamp placed a moment ago must have its sync before the mixer gets there.
+    UpdateStampSync();
+    FEngine.play(F.Stream, false);
+    FView.ShowPlaying(true);
+}
+
+bool TPlaybackPreview::PlayClick() {
+    if (!HasPane()) {
+        return false;
+    }
+    Play(FView.Items()[0].SelectionStart);
+    return true;
+}
+
+bool TPlaybackPreview::StopClick() {
+    if (!HasPane()) {
+        return false;
+    }
+    FEngine.stop(F.Stream);
+    FView.ShowPlaying(false);
+    return true;
+}
+
+bool TPlaybackPreview::Pause() {
+    if (FEngine.isActive(F.Stream) == audio::ChannelState::Paused) {
+        if (!HasPane()) {
+            return false;
+        }
+        Play(FView.Items()[0].SelectionStart);
+        return true;
+    }
+    FEngine.pause(F.Stream);
+    FView.ShowPlaying(false);
+    return true;
+}
+
+void TPlaybackPreview::SelectionChanged(const TGraphDisplayItem& Pane) {
+    FEngine.removeSync(F.Stream, F.SelectionSync);
+    // Runs on the engine's thread: it pauses the channel it is given and touches nothing else.
+    audio::Engine* engine = &FEngine;
+    F.SelectionSync = FEngine.setSync(F.Stream, Bytes(Pane.SelectionEnd),
+                                      [engine](audio::SyncHandle, audio::ChannelHandle Channel,
+                                               std::uintptr_t) { engine->pause(Channel); });
+    if (FEngine.isActive(F.Stream) == audio::ChannelState::Playing) {
+        Play(Pane.SelectionStart);
+    }
+}
+
+void TPlaybackPreview::ArmPreviewEnd(TPreview Which, std::optional<double> EndX, double StartX) {
+    Remove(Placed(Which));
+    if (!EndX) {
+        return;
+    }
+    if (*EndX <= StartX) {
+        // Nothing lies between start and end: the preview is over before it began.
+        FEngine.setPosition(F.Stream, Bytes(StartX));
+        FEngine.pause(F.Stream);
+        Flag(Which) = false;
+        return;
+    }
+    // The pause comes from the engine's mixing at the marker's very byte, not from the next
+    // display refresh; clearing the flag waits for the user-interface thread.
+    audio::Engine* engine = &FEngine;
+    IEditorView* view = &FView;
+    TPlacedSync& placed = Placed(Which);
+    placed.Stream = F.Stream;
+    placed.At = Bytes(*EndX);
+    placed.Sync = FEngine.setSync(
+        F.Stream, placed.At,
+        [this, engine, view, Which](audio::SyncHandle Sync, audio::ChannelHandle Channel,
+                                    std::uintptr_t) {
+            engine->pause(Channel);
+            view->PostToUiThread([this, Which, Sync] { PreviewEndReached(Which, Sync); });
+        });
+}
+
+void TPlaybackPreview::PreviewEndReached(TPreview Which, audio::SyncHandle Sync) {
+    TPlacedSync& placed = Placed(Which);
+    if (placed.Sync != Sync) {
+        return; // a later preview replaced this one
+    }
+    Remove(placed);
+    Flag(Which) = false;
+}
+
+bool TPlaybackPreview::PlayIntro() {
+    if (!HasPane()) {
+        return false;
+    }
+    F.PlayingChorus = false;
+    Remove(FChorusEnd);
+    F.PlayingIntro = true;
+    FEngine.setPosition(F.Stream, 0);
+    ArmPreviewEnd(TPreview::Intro, KindX(TMarkerKind::Intro), 0.0);
+    if (F.PlayingIntro) {
+        Play(0.0);
+    }
+    return true;
+}
+
+bool TPlaybackPreview::PlayChorus() {
+    if (!HasPane()) {
+        return false;
+    }
+    const std::optional<double> start = KindX(TMarkerKind::ChorusStart);
+    if (!start) {
+        return true; // no chorus to play
+    }
+    F.PlayingIntro = false;
+    Remove(FIntroEnd);
+    F.PlayingChorus = true;
+    FEngine.setPosition(F.Stream, Bytes(*start));
+    ArmPreviewEnd(TPreview::Chorus, KindX(TMarkerKind::ChorusEnd), *start);
+    if (F.PlayingChorus) {
+        Play(*start);
+    }
+    return true;
+}
+
+void TPlaybackPreview::EndPreviewIfPassed(TPreview Which, TMarkerKind EndKind) {
+    if (!Flag(Which) || FEngine.isActive(F.Stream) != audio::ChannelState::Playing) {
+        return;
+    }
+    const std::optional<double> end = KindX(EndKind);
+    const double pos = static_cast<double>(FEngine.position(F.Stream));
+    // Playback that jumped past the end (a click beyond it, a marker moved behind the
+    // cursor) never crosses the sync: the end is reached as soon as it is seen.
+    if (end && *end <= pos) {
+        FEngine.pause(F.Stream);
+        Remove(Placed(Which));
+        Flag(Which) = false;
+    }
+}
+
+double TPlaybackPreview::NeedPlaybackPosition() {
+    const std::int64_t bytes = FEngine.position(F.Stream);
+    const double pos = bytes < 0 ? 0.0 : static_cast<double>(bytes);
+    EndPreviewIfPassed(TPreview::Intro, TMarkerKind::Intro);
+    EndPreviewIfPassed(TPreview::Chorus, TMarkerKind::ChorusEnd);
+    UpdateStampSync();
+    // The sync starts the jingle as the music passes the stamp; this also covers playback
+    // that starts just past it, and a jingle that could not be opened the first time.
+    if (const std::optional<double> stamp = KindX(TMarkerKind::Stamp);
+        stamp && FEngine.isActive(F.Stream) == audio::ChannelState::Playing &&
+        std::abs(pos - *stamp) <= kStampWindowBytes) {
+        StartStampJingle();
+    }
+    return pos;
+}
+
+void TPlaybackPreview::UpdateStampSync() {
+    const std::optional<double> stamp = KindX(TMarkerKind::Stamp);
+    const std::int64_t at = stamp ? Bytes(*stamp) : -1;
+    if (FStamp.Stream == F.Stream && FStamp.At == at && (FStamp.Sync != 0 || at < 0)) {
+        return;
+    }
+    Remove(FStamp);
+    if (at < 0 || F.Stream == 0) {
+        return;
+    }
+    IEditorView* view = &FView;
+    FStamp.Stream = F.Stream;
+    FStamp.At = at;
+    FStamp.Sync = FEngine.setSync(
+        F.Stream, at, [this, view](audio::SyncHandle, audio::ChannelHandle, std::uintptr_t) {
+            view->PostToUiThread([this] { StartStampJingle(); });
+        });
+}
+
+void TPlaybackPreview::StartStampJingle() {
+    if (FEngine.isActive(F.JingleStream) == audio::ChannelState::Playing) {
+        return;
+    }
+    FEngine.freeStream(F.JingleStream);
+    FEngine.freeModule(F.JingleStream);
+    F.JingleStream = 0;
+    if (F.StampJingle.isEmpty()) {
+        return;
+    }
+    const std::filesystem::path path(
+        QFile::encodeName(FView.ProgramFilePath(F.StampJingle)).toStdString());
+    F.JingleStream = FEngine.loadModule(path, kModuleFlags);
+    if (F.JingleStream == 0) {
+        F.JingleStream = FEngine.createStream(path, kStreamFlags);
+    }
+    if (F.JingleStream != 0) {
+        FEngine.play(F.JingleStream, false);
+    }
+}
+
+TGraphDisplayPlayStatus TPlaybackPreview::NeedPlayStatus() const {
+    return PlayStatusOf(FEngine.isActive(F.Stream));
+}
+
+void TPlaybackPreview::UpdateTimeLabels() {
+    if (!HasPane()) {
+        return;
+    }
+    const auto clock = [this](std::int64_t bytes) {
+        return FormatMilliseconds(
+            static_cast<std::int64_t>(FEngine.bytesToSeconds(F.Stream, bytes) * 1000.0));
+    };
+    FView.SetTimeLabels(clock(Bytes(FView.Items()[0].XMax)), clock(FEngine.position(F.Stream)));
+}
+
+} // namespace tavrela

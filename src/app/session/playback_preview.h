@@ -1,0 +1,98 @@
+#pragma once
+// Playback preview: playing from a position, pausing at the selection end, the intro and
+// chorus previews, the stamp's jingle over the music, the play state and the time labels.
+//
+// Every member runs on the user-interface thread. The engine's sync callbacks (its mixing
+// thread) only pause the channel they are given and post the rest to the user-interface
+// thread through the view.
+//
+// A command that returns false could not proceed (no file shown): the window ends it with
+// the silent abort.
+
+#include "editor_view.h"
+
+#include <app/markers/marker_kinds.h>
+#include <audio/engine.h>
+#include <display/model/types.h>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+namespace tavrela {
+
+class TGraphDisplayItem;
+
+/// The display's play state for a channel state; states it does not know read as stopped.
+TGraphDisplayPlayStatus PlayStatusOf(audio::ChannelState State);
+
+/// Bytes either side of the stamp within which a position request starts the jingle.
+inline constexpr double kStampWindowBytes = 10000.0;
+
+class TPlaybackPreview {
+public:
+    TPlaybackPreview(audio::Engine& Engine, IEditorView& View, TEditorFields Fields);
+    /// Removes the syncs it placed, so none of its callbacks runs afterwards.
+    ~TPlaybackPreview();
+    TPlaybackPreview(const TPlaybackPreview&) = delete;
+    TPlaybackPreview& operator=(const TPlaybackPreview&) = delete;
+
+    /// Plays the file from byte `Position` and shows "Stop".
+    void Play(double Position);
+    /// "Play": from the selection start.
+    [[nodiscard]] bool PlayClick();
+    /// "Stop": stops the file (the jingle plays on) and shows "Play".
+    [[nodiscard]] bool StopClick();
+    /// Pauses; a paused file restarts at the selection start instead.
+    [[nodiscard]] bool Pause();
+    /// The selection changed: the end-of-selection pause moves to its end, and a playing
+    /// file restarts at its start.
+    void SelectionChanged(const TGraphDisplayItem& Pane);
+    /// Plays from the start and pauses exactly at the introduction marker (plays on when
+    /// there is none).
+    [[nodiscard]] bool PlayIntro();
+    /// Plays from the chorus start and pauses exactly at the chorus end (plays on when there
+    /// is none; stops at once when it lies at or before the start). Nothing without a start.
+    [[nodiscard]] bool PlayChorus();
+
+    /// The position for the display's cursor. Also ends a preview whose end was passed
+    /// without its sync, keeps the stamp's sync on the stamp marker, and starts the jingle
+    /// when the position lies inside the stamp's window.
+    double NeedPlaybackPosition();
+    TGraphDisplayPlayStatus NeedPlayStatus() const;
+    /// Length and position labels (only while a file is shown).
+    void UpdateTimeLabels();
+
+    /// Starts the stamp's jingle unless it is playing already.
+    void StartStampJingle();
+
+private:
+    enum class TPreview { Intro, Chorus };
+    struct TPlacedSync {
+        audio::ChannelHandle Stream = 0;
+        audio::SyncHandle Sync = 0;
+        std::int64_t At = -1;
+    };
+
+    bool HasPane() const;
+    std::optional<double> KindX(TMarkerKind Kind) const;
+    bool& Flag(TPreview Which);
+    TPlacedSync& Placed(TPreview Which);
+    void Remove(TPlacedSync& Sync);
+    /// Places the preview's end pause; `EndX` empty: plays on.
+    void ArmPreviewEnd(TPreview Which, std::optional<double> EndX, double StartX);
+    /// On the user-interface thread, after the preview's sync paused the file.
+    void PreviewEndReached(TPreview Which, audio::SyncHandle Sync);
+    void EndPreviewIfPassed(TPreview Which, TMarkerKind EndKind);
+    /// Keeps a sync on the stamp marker of the current file.
+    void UpdateStampSync();
+
+    audio::Engine& FEngine;
+    IEditorView& FView;
+    TEditorFields F;
+    TPlacedSync FIntroEnd;
+    TPlacedSync FChorusEnd;
+    TPlacedSync FStamp;
+};
+
+} // namespace tavrela

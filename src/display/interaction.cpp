@@ -1,0 +1,322 @@
+// Pointer and key reactions of the display. The host's event always runs first; whatever it
+// throws (the silent abort in particular) ends the message there, so a host can veto the
+// display's own reaction. Nothing escapes a message handler.
+#include "graph_display_core.h"
+
+namespace tavrela {
+
+namespace {
+
+// Runs one message handler's work and swallows whatever it throws.
+template <typename F> void trapped(F&& work) {
+    try {
+        work();
+    } catch (...) {
+        // a message handler has no caller to report to
+    }
+}
+
+} // namespace
+
+// ---- marker hover
+
+void TGraphDisplayCore::UpdateMarkerHover(TGraphDisplayItem& Item, double Value, double Tolerance) {
+    FHoverMarkerIndex = -1;
+    const double reach = -Tolerance;
+    for (TGraphDisplayMarker& marker : Item.Markers) {
+        const double x = static_cast<float>(marker.X);
+        if (Value - reach < x && x < Value + reach) {
+            FHoverMarkerIndex = marker.Index;
+            SetPanelCursor(crHSplit);
+            NotifyMarkerChange(Item, marker, gdmctHover);
+            return;
+        }
+        SetPanelCursor(crDefault);
+        NotifyMarkerChange(Item, marker, gdmctLeave);
+    }
+}
+
+// ---- selection edits
+
+void TGraphDisplayCore::SelectionStartFromPointer(TGraphDisplayItem& Item, double Value, int Y) {
+    if (Item.SelectionMode == 0) {
+        Item.SelectionStart = Value > Item.SelectionEnd ? Item.SelectionEnd : Value;
+        UpdateSelection(true);
+    } else if (Item.SelectionMode == 1) {
+        TGraphDisplayGraphItem& curve =
+            Item.GraphItems.Items(MousePosition2Index(static_cast<std::uint32_t>(Y)));
+        curve.SelectionStart = Value > curve.SelectionEnd ? curve.SelectionEnd : Value;
+        UpdateGraphItemSelection(true, curve);
+    }
+}
+
+void TGraphDisplayCore::SelectionEndFromPointer(TGraphDisplayItem& Item, double Value, int Y) {
+    if (Item.SelectionMode == 0) {
+        Item.SelectionEnd = Value < Item.SelectionStart ? Item.SelectionStart : Value;
+        UpdateSelection(true);
+    } else if (Item.SelectionMode == 1) {
+        TGraphDisplayGraphItem& curve =
+            Item.GraphItems.Items(MousePosition2Index(static_cast<std::uint32_t>(Y)));
+        curve.SelectionEnd = Value < curve.SelectionStart ? curve.SelectionStart : Value;
+        UpdateGraphItemSelection(true, curve);
+    }
+}
+
+void TGraphDisplayCore::UpdateSelection(bool Notify) {
+    trapped([&] {
+        TGraphDisplayItem& item = ActiveItem();
+        if (FDevice) {
+            FDevice->UpdateSelection();
+        }
+        if (Notify && OnSelection) {
+            OnSelection(SelfObject(), &item, nullptr);
+        }
+    });
+}
+
+void TGraphDisplayCore::UpdateGraphItemSelection(bool Notify, TGraphDisplayGraphItem& GraphItem) {
+    trapped([&] {
+        TGraphDisplayItem& item = ActiveItem();
+        if (FDevice) {
+            FDevice->UpdateGraphItemSelection(GraphItem);
+        }
+        if (Notify && OnSelection) {
+            OnSelection(SelfObject(), &item, &GraphItem);
+        }
+    });
+}
+
+// ---- reactions
+
+void TGraphDisplayCore::HandleMouseDown(TMouseButton Button, int X, int Y) {
+    trapped([&] {
+        const double value = MousePosition2XValue(static_cast<std::uint32_t>(X));
+        TGraphDisplayItem& item = ActiveItem();
+        TPanelDragState& state = PanelState();
+        switch (Button) {
+        case mbLeft:
+            state.LeftButtonDown = true;
+            // A press on a hovered marker waits for the first move to start dragging it.
+            if (AllowSelect && FHoverMarkerIndex == -1) {
+                SelectionStartFromPointer(item, value, Y);
+            }
+            break;
+        case mbRight:
+            state.RightButtonDown = true;
+            if (FHoverMarkerIndex >= 0) {
+                const int index = static_cast<int>(FHoverMarkerIndex);
+                TGraphDisplayMarker& marker = item.Markers.Items(index);
+                NotifyMarkerChange(item, marker, gdmctDelete);
+                item.Markers.Delete(index);
+                FHoverMarkerIndex = -1;
+                state.RightButtonDown = false;
+            } else if (AllowSelect) {
+                SelectionEndFromPointer(item, value, Y);
+            }
+            break;
+        case mbMiddle:
+            if (AllowQuickPlay && OnPlay) {
+                const double at = FHoverMarkerIndex >= 0
+                                      ? item.Markers.Items(static_cast<int>(FHoverMarkerIndex)).X
+                                      : value;
+                OnPlay(SelfObject(), &item, at);
+            }
+            break;
+        }
+    });
+}
+
+void TGraphDisplayCore::HandleMouseMove(int X, int Y) {
+    const double value = MousePosition2XValue(static_cast<std::uint32_t>(X));
+    TGraphDisplayItem& item = ActiveItem();
+    TPanelDragState& state = PanelState();
+    if (state.LeftButtonDown) {
+        if (FHoverMarkerIndex == -1) {
+            if (AllowSelect) {
+                state.SelectionDragging = true;
+                SelectionStartFromPointer(item, value, Y);
+            }
+        } else {
+            // Hover stays frozen while dragging, so the same marker follows the pointer.
+            state.MarkerDragging = true;
+            TGraphDisplayMarker& marker = item.Markers.Items(static_cast<int>(FHoverMarkerIndex));
+            marker.X = value;
+            NotifyMarkerChange(item, marker, gdmctMove);
+        }
+    }
+    if (state.RightButtonDown && AllowSelect) {
+        state.SelectionDragging = true;
+        SelectionEndFromPointer(item, value, Y);
+    }
+}
+
+// ---- messages of the panel
+
+void TGraphDisplayCore::PanelMouseMove(int X, int Y) {
+    trapped([&] {
+        if (FDevice && FDevice->HasDirect3D()) {
+            HandleMouseMove(X, Y);
+        }
+        if (OnMouseMove) {
+            OnMouseMove(ParentObject(), X, Y);
+        }
+        FocusKeyTarget();
+    });
+}
+
+void TGraphDisplayCore::PanelMouseDown(TMouseButton Button, int X, int Y) {
+    trapped([&] {
+        if (OnMouseDown) {
+            OnMouseDown(ParentObject(), Button, X, Y);
+        }
+        HandleMouseDown(Button, X, Y);
+    });
+}
+
+void TGraphDisplayCore::PanelMouseUp(TMouseButton Button, int X, int Y) {
+    if (Button == mbMiddle) {
+        return;
+    }
+    trapped([&] {
+        TPanelDragState& state = PanelState();
+        state.MarkerDragging = false;
+        state.SelectionDragging = false;
+        if (Button == mbLeft) {
+            state.LeftButtonDown = false;
+        } else {
+            state.RightButtonDown = false;
+        }
+        if (OnMouseUp) {
+            OnMouseUp(SelfObject(), Button, X, Y);
+        }
+    });
+}
+
+void TGraphDisplayCore::PanelDblClick(int X, int Y) {
+    trapped([&] {
+        TGraphDisplayItem* item = nullptr;
+        TGraphDisplayMarker* marker = nullptr;
+        if (FItems->Count() > 0 && FActiveIndex < FItems->Count()) {
+            item = &ActiveItem();
+            if (FHoverMarkerIndex >= 0) {
+                marker = &item->Markers.Items(static_cast<int>(FHoverMarkerIndex));
+            }
+        }
+        if (OnDblClick) {
+            OnDblClick(SelfObject(), X, Y, item, marker);
+        }
+    });
+}
+
+void TGraphDisplayCore::PanelMouseLeave() {
+    PanelState() = TPanelDragState{};
+    FHoverMarkerIndex = -1;
+}
+
+void TGraphDisplayCore::MouseWheel(QObject* Sender, int WheelDelta) {
+    trapped([&] {
+        auto delta = static_cast<std::int16_t>(WheelDelta);
+        if (OnMouseWheel) {
+            OnMouseWheel(Sender, delta);
+        }
+        if (AllowWheelZoom) {
+            WheelZoomStep(delta);
+        }
+    });
+}
+
+std::uint16_t TGraphDisplayCore::ScrollBarKeyDown(QObject* ScrollBarObject,
+                                                  std::uint16_t CharCode) {
+    if (FActiveIndex < 0 || FActiveIndex >= FItems->Count()) {
+        return CharCode;
+    }
+    trapped([&] {
+        if (OnKeyDown) {
+            OnKeyDown(ParentObject(), CharCode);
+        }
+        TGraphDisplayItem& item = ActiveItem();
+        if (CharCode == VK_SUBTRACT_KEY && AllowAmplitudeChangeWithKey) {
+            item.AmplitudeFactor = static_cast<float>(item.AmplitudeFactor - 0.2);
+        }
+        if (CharCode == VK_ADD_KEY && AllowAmplitudeChangeWithKey) {
+            item.AmplitudeFactor = static_cast<float>(item.AmplitudeFactor + 0.2);
+        }
+        if (CharCode == VK_SPACE_KEY && AllowQuickPlay) {
+            const TGraphDisplayPlayStatus status =
+                OnNeedPlayStatus ? OnNeedPlayStatus(ScrollBarObject, &item) : gdpsStoped;
+            switch (status) {
+            case gdpsStoped:
+                if (OnPlay) {
+                    OnPlay(ScrollBarObject, &item, item.SelectionStart);
+                }
+                break;
+            case gdpsPlaying:
+            case gdpsPaused:
+                // the host decides whether that pauses or resumes
+                if (OnPause) {
+                    OnPause(ScrollBarObject, &item);
+                }
+                break;
+            case gdpsRecording:
+                break;
+            }
+        }
+    });
+    return CharCode;
+}
+
+// ---- messages of the logo picture: reported, no reaction of the display
+
+void TGraphDisplayCore::PictureMouseDown(TMouseButton Button, int X, int Y) {
+    trapped([&] {
+        if (OnMouseDown) {
+            OnMouseDown(Button == mbLeft ? SelfObject() : PanelObject(), Button, X, Y);
+        }
+    });
+}
+
+void TGraphDisplayCore::PictureMouseUp(TMouseButton Button, int X, int Y) {
+    if (Button == mbMiddle) {
+        return;
+    }
+    trapped([&] {
+        if (OnMouseUp) {
+            OnMouseUp(Button == mbLeft ? SelfObject() : PanelObject(), Button, X, Y);
+        }
+    });
+}
+
+void TGraphDisplayCore::PictureMouseMove(int X, int Y) {
+    trapped([&] {
+        if (OnMouseMove) {
+            OnMouseMove(SelfObject(), X, Y);
+        }
+    });
+}
+
+void TGraphDisplayCore::PictureDblClick(int X, int Y) {
+    trapped([&] {
+        if (OnDblClick) {
+            OnDblClick(SelfObject(), X, Y, nullptr, nullptr);
+        }
+    });
+}
+
+void TGraphDisplayCore::PictureMouseWheel(int WheelDelta) {
+    trapped([&] {
+        auto delta = static_cast<std::int16_t>(WheelDelta);
+        if (OnMouseWheel) {
+            OnMouseWheel(PanelObject(), delta);
+        }
+    });
+}
+
+void TGraphDisplayCore::PictureKeyDown(std::uint16_t CharCode) {
+    trapped([&] {
+        if (OnKeyDown) {
+            OnKeyDown(PanelObject(), CharCode);
+        }
+    });
+}
+
+} // namespace tavrela

@@ -1,0 +1,174 @@
+#include "sample_scroll_bars.h"
+
+#include "graph_display_core.h"
+#include "key_codes.h"
+
+#include <QKeyEvent>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace tavrela {
+
+TSampleScrollBar::TSampleScrollBar(TGraphDisplayCore* Display, QWidget* parent)
+    : QScrollBar(Qt::Horizontal, parent), Display(Display) {
+    setFocusPolicy(Qt::StrongFocus);
+    // One page of 600 units until a zoom widens the range; hidden until chosen.
+    setFixedHeight(10);
+    FMax = 600;
+    FPageSize = 600;
+    FLargeChange = 10;
+    hide();
+    // Clicks and drags on the bar itself arrive as slider actions.
+    connect(this, &QAbstractSlider::actionTriggered, this, [this](int) {
+        if (!FSyncing) {
+            SetPosition(sliderPosition());
+        }
+    });
+    syncSlider();
+}
+
+void TSampleScrollBar::syncSlider() {
+    FSyncing = true;
+    // The slider's own maximum is the last position at which a whole page still fits.
+    const int top = std::max(FMin, FMax - std::max(FPageSize, 1) + 1);
+    setRange(FMin, top);
+    setPageStep(std::max(FPageSize, 1));
+    setSingleStep(FSmallChange);
+    setValue(std::clamp(FPosition, FMin, top));
+    FSyncing = false;
+}
+
+void TSampleScrollBar::SetMin(int Value) {
+    if (Value > FMax) {
+        return;
+    }
+    FMin = Value;
+    syncSlider();
+    if (FPosition < FMin) {
+        SetPosition(FMin);
+    }
+}
+
+void TSampleScrollBar::SetMax(int Value) {
+    if (Value < FMin) {
+        return;
+    }
+    FMax = Value;
+    syncSlider();
+    if (FPosition > FMax) {
+        SetPosition(FMax);
+    }
+}
+
+void TSampleScrollBar::SetPageSize(int Value) {
+    FPageSize = std::max(0, Value);
+    syncSlider();
+}
+
+void TSampleScrollBar::SetPosition(int Value) {
+    Value = std::clamp(Value, FMin, FMax);
+    if (Value == FPosition) {
+        return;
+    }
+    FPosition = Value;
+    syncSlider();
+    if (OnChange) {
+        OnChange(this);
+    }
+}
+
+void TSampleScrollBar::SetSmallChange(int Value) {
+    FSmallChange = std::max(1, Value);
+    syncSlider();
+}
+
+void TSampleScrollBar::SetLargeChange(int Value) {
+    FLargeChange = std::max(1, Value);
+}
+
+void TSampleScrollBar::DefaultKeyHandling(std::uint16_t CharCode) {
+    // Computed in 64 bits: a step from the ends of the int range must not wrap.
+    auto step = [this](long long delta) {
+        SetPosition(static_cast<int>(std::clamp<long long>(FPosition + delta, FMin, FMax)));
+    };
+    switch (CharCode) {
+    case 37: // left
+    case 38: // up
+        step(-FSmallChange);
+        break;
+    case 39: // right
+    case 40: // down
+        step(FSmallChange);
+        break;
+    case 33: // page up
+        step(-FLargeChange);
+        break;
+    case 34: // page down
+        step(FLargeChange);
+        break;
+    case 36: // home
+        SetPosition(FMin);
+        break;
+    case 35: // end
+        SetPosition(FMax);
+        break;
+    default:
+        break;
+    }
+}
+
+void TSampleScrollBar::keyPressEvent(QKeyEvent* event) {
+    const std::uint16_t code = Display->ScrollBarKeyDown(this, VirtualKeyFromQt(*event));
+    DefaultKeyHandling(code);
+    event->accept();
+}
+
+void TSampleScrollBar::wheelEvent(QWheelEvent* event) {
+    Display->ScrollBarMouseWheel(event->angleDelta().y());
+    event->accept();
+}
+
+TSampleFlatScrollBar::TSampleFlatScrollBar(TGraphDisplayCore* Display, QWidget* parent)
+    : TFatScrollBar(parent), Display(Display) {
+    setFocusPolicy(Qt::ClickFocus);
+    setFixedHeight(10);
+    SetMax(600);
+    SetPageSize(600);
+    SetLargeChange(10);
+    hide();
+    struct Colors {
+        TStateStyleProperty& p;
+        TColor cold, hot, down;
+    };
+    constexpr TColor lime = 0xFF00;
+    constexpr TColor yellow = 0xFFFF;
+    constexpr TColor black = 0;
+    for (const Colors& c : {
+             Colors{StyleArrow().Border(), lime, black, yellow},
+             Colors{StyleArrow().Fill(), lime, black, black},
+             Colors{StyleArrowButton().Border(), black, black, black},
+             Colors{StyleArrowButton().Fill(), black, yellow, yellow},
+             Colors{StyleScroller().Border(), black, black, black},
+             Colors{StyleScroller().Fill(), lime, yellow, yellow},
+             Colors{StyleTrack().Border(), black, black, black},
+             Colors{StyleTrack().Fill(), black, black, black},
+         }) {
+        c.p.SetColorCold(c.cold);
+        c.p.SetColorHot(c.hot);
+        c.p.SetColorDown(c.down);
+    }
+}
+
+void TSampleFlatScrollBar::keyPressEvent(QKeyEvent* event) {
+    // The flat bar has no keyboard interface of its own.
+    Display->ScrollBarKeyDown(this, VirtualKeyFromQt(*event));
+    event->accept();
+}
+
+void TSampleFlatScrollBar::wheelEvent(QWheelEvent* event) {
+    Display->ScrollBarMouseWheel(event->angleDelta().y());
+    event->accept();
+}
+
+} // namespace tavrela

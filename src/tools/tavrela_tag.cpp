@@ -1,0 +1,232 @@
+// tavrela-tag: shows the tag fields and stream facts of an audio file, and writes marker
+// frames exactly as the editor's save does. For station scripts and for checking files.
+#include "tags/tag.h"
+
+#include <charconv>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tavrela::tags;
+
+constexpr int kOk = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+const char* const kUsageText =
+    "usage: tavrela-tag show FILE [--json]\n"
+    "       tavrela-tag write FILE FRAME=TEXT... [FRAME-]...\n"
+    "FRAME is one of COMM TINT TCAR TVIN TMXI TMXF TRFI TRFF TPMI; FRAME- removes the frame\n"
+    "(TCAR- removes the stamp's jingle TVIN too); FRAME= with no text keeps the stored one.\n";
+
+int Usage(const std::string& problem) {
+    if (!problem.empty()) {
+        std::cerr << "tavrela-tag: " << problem << "\n";
+    }
+    std::cerr << kUsageText;
+    return kUsage;
+}
+
+// Writable frames: their CurrentTag field and their parameter index among 20-28.
+struct MarkerFrame {
+    std::string Tag::*field;
+    int parameter;
+};
+const std::map<std::string, MarkerFrame> kFrames = {
+    {"COMM", {&Tag::Comment, 0}},     {"TINT", {&Tag::Intro, 1}},
+    {"TCAR", {&Tag::StampTime, 2}},   {"TVIN", {&Tag::StampJingle, 3}},
+    {"TMXI", {&Tag::AudioStart, 4}},  {"TMXF", {&Tag::AudioEnd, 5}},
+    {"TRFI", {&Tag::ChorusStart, 6}}, {"TRFF", {&Tag::ChorusEnd, 7}},
+    {"TPMI", {&Tag::MixPoint, 8}},
+};
+
+std::string JsonString(const std::string& s) {
+    std::string out = "\"";
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20) {
+                char buf[8];
+                std::snprintf(buf, sizeof buf, "\\u%04x", c);
+                out += buf;
+            } else {
+                out += ch;
+            }
+        }
+    }
+    return out + "\"";
+}
+
+std::string JsonNumber(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    return std::string(buf, r.ptr);
+}
+
+void PrintJson(bool mp3) {
+    std::string out = "{\n  \"fields\": {\n";
+    const auto& fields = TagFields();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        out += "    " + JsonString(fields[i].Name) + ": " +
+               JsonString(CurrentTag.*fields[i].Member) + (i + 1 < fields.size() ? ",\n" : "\n");
+    }
+    out += "  },\n  \"stream\": {\n";
+    bool valid = false;
+    double duration = 0;
+    long long frames = 0, bitRate = 0, sampleRate = 0, firstFrame = 0;
+    std::string vbr = "null", encoder = "null";
+    if (mp3 && MPEGFile) {
+        const TMPEGaudio& m = *MPEGFile;
+        valid = m.Valid();
+        duration = m.Duration();
+        frames = m.FrameCount();
+        bitRate = m.BitRate();
+        sampleRate = m.SampleRate();
+        firstFrame = m.Frame.Position;
+        if (m.VBR.Found) {
+            vbr = JsonString(m.VBR.ID);
+        }
+        if (m.Frame.Found) {
+            encoder = JsonString(m.EncoderText());
+        }
+    } else if (WAVFile) {
+        valid = WAVFile->Valid;
+        duration = WAVFile->Duration();
+        bitRate = (WAVFile->BytesPerSecond * 8LL + 500) / 1000;
+        sampleRate = WAVFile->SampleRate;
+        firstFrame = WAVFile->HeaderSize;
+    }
+    out += "    \"valid\": " + std::string(valid ? "true" : "false") + ",\n";
+    out += "    \"durationSeconds\": " + JsonNumber(duration) + ",\n";
+    out += "    \"frameCount\": " + std::to_string(frames) + ",\n";
+    out += "    \"bitRate\": " + std::to_string(bitRate) + ",\n";
+    out += "    \"sampleRate\": " + std::to_string(sampleRate) + ",\n";
+    out += "    \"firstFrame\": " + std::to_string(firstFrame) + ",\n";
+    out += "    \"vbr\": " + vbr + ",\n";
+    out += "    \"encoder\": " + encoder + "\n  }\n}\n";
+    std::cout << out;
+}
+
+int Show(const std::vector<std::string>& args) {
+    if (args.empty() || args.size() > 2 || (args.size() == 2 && args[1] != "--json")) {
+        return Usage("show takes FILE and an optional --json");
+    }
+    const std::string& file = args[0];
+    if (!RegularFileExists(file)) {
+        std::cerr << "tavrela-tag: " << file << ": no such file\n";
+        return kFailed;
+    }
+    const std::string ext = FileExtension(file);
+    CreateTagObjects(ext);
+    ReadTag(file);
+    if (args.size() == 2) {
+        PrintJson(IsMp3Extension(ext));
+    } else {
+        for (const TagField& f : TagFields()) {
+            std::cout << f.Name << ": " << CurrentTag.*f.Member << "\n";
+        }
+    }
+    FreeTagObjects(ext);
+    return kOk;
+}
+
+int Write(const std::vector<std::string>& args) {
+    if (args.size() < 2) {
+        return Usage("write takes FILE and at least one FRAME=TEXT or FRAME-");
+    }
+    const std::string& file = args[0];
+    std::vector<std::string> texts(kFrames.size());
+    std::vector<std::string> removed;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const auto eq = a.find('=');
+        const bool remove = eq == std::string::npos && !a.empty() && a.back() == '-';
+        const std::string frame = remove ? a.substr(0, a.size() - 1) : a.substr(0, eq);
+        const auto it = kFrames.find(frame);
+        if ((!remove && eq == std::string::npos) || it == kFrames.end()) {
+            return Usage("not a FRAME=TEXT or FRAME- argument: " + a);
+        }
+        if (remove) {
+            removed.push_back(frame);
+            texts[static_cast<std::size_t>(it->second.parameter)].clear();
+        } else {
+            texts[static_cast<std::size_t>(it->second.parameter)] = a.substr(eq + 1);
+        }
+    }
+    if (!RegularFileExists(file)) {
+        std::cerr << "tavrela-tag: " << file << ": no such file\n";
+        return kFailed;
+    }
+    const std::string ext = FileExtension(file);
+    CreateTagObjects(ext);
+    ReadTag(file);
+    // As the editor's remove commands: the stored value must not come back as a fall-back.
+    for (const std::string& frame : removed) {
+        CurrentTag.*kFrames.at(frame).field = std::string();
+        if (frame == "TCAR") {
+            CurrentTag.StampJingle.clear();
+        }
+    }
+    const std::string e;
+    bool written = false;
+    try {
+        written = WriteMarkerTag(file, e, e, e, e, e, e, e, e, e, e, e, e, e, e, e, e, e, e,
+                                 texts[0], texts[1], texts[2], texts[3], texts[4], texts[5],
+                                 texts[6], texts[7], texts[8]);
+    } catch (const std::exception& ex) {
+        std::cerr << "tavrela-tag: " << file << ": " << ex.what() << "\n";
+        FreeTagObjects(ext);
+        return kFailed;
+    }
+    FreeTagObjects(ext);
+    if (!written) {
+        std::cerr << "tavrela-tag: " << file
+                  << ": the tag was not written (not an MP3 file with a valid stream, or the "
+                     "file or its folder cannot be written)\n";
+        return kFailed;
+    }
+    return kOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        return Usage("");
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    if (command == "show") {
+        return Show(args);
+    }
+    if (command == "write") {
+        return Write(args);
+    }
+    if (command == "--help" || command == "-h") {
+        std::cout << kUsageText;
+        return kOk;
+    }
+    return Usage("unknown command: " + command);
+}
