@@ -140,7 +140,7 @@ public:
     /// State of a channel; Stopped for an invalid handle.
     ChannelState isActive(ChannelHandle channel) const;
     /// Plays a channel from its current position (from the start when `restart` is set or the
-    /// channel had ended). False for an invalid or decode handle.
+    /// channel had played to its end). False for an invalid or decode handle, or before init().
     bool play(ChannelHandle channel, bool restart = false);
     /// Pauses a playing channel; a pause from a sync callback stops exactly at the sync.
     bool pause(ChannelHandle channel);
