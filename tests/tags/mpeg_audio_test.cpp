@@ -160,6 +160,13 @@ TEST(MpegAnalysis, EncoderTextFromTheEndOfTheFile) {
     const TMPEGaudio m = Analyse(file);
     EXPECT_EQ(m.VendorID, "LAME3.98");
     EXPECT_EQ(m.EncoderText(), "LAME 3.98");
+
+    // A file shorter than the search block (a short jingle) is still read.
+    Bytes jingle = CbrFrames(8, 0x04);
+    std::copy(tail.begin(), tail.end(), jingle.end() - 100);
+    const TMPEGaudio j = Analyse(jingle);
+    EXPECT_TRUE(j.Valid());
+    EXPECT_EQ(j.EncoderText(), "LAME 3.98");
 }
 
 class MpegRealFiles : public ::testing::Test {
