@@ -493,6 +493,23 @@ TEST(InteractionWidget, KeysGoThroughTheStandardBar) {
     EXPECT_EQ(sender, f.d.FlatScrollBar());
 }
 
+TEST(InteractionWidget, DraggingTheFlatScrollerMovesTheView) {
+    WidgetFixture f;
+    f.d.SetScrollBarType(gdsbtFlat);
+    f.d.Initialize(0);
+    testing::wheel(*f.d.Panel(), 120);
+    testing::wheel(*f.d.Panel(), 120); // 1.5625: Max 937
+    TSampleFlatScrollBar& bar = *f.d.FlatScrollBar();
+    const QRect scroller = bar.ElementRects()[feScroller];
+    const QPoint grip = scroller.center();
+    testing::press(bar, grip);
+    testing::move(bar, grip + QPoint(40, 0), Qt::LeftButton);
+    testing::release(bar, grip + QPoint(40, 0));
+    ASSERT_GT(bar.Position(), 0);
+    EXPECT_EQ(f.d.GetScrollPosition(), int(bar.Position() - bar.Position() * 600.0 / 937));
+    EXPECT_DOUBLE_EQ(f.item->ViewPosition, f.d.GetScrollPosition() / 600.0 * 1000.0);
+}
+
 TEST(InteractionWidget, PointerMovesGiveTheKeysToTheStandardBar) {
     WidgetFixture f;
     f.d.Initialize(0);
