@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace tavrela::audio::test {
 namespace {
@@ -284,6 +286,40 @@ TEST(Engine, FreeReleasesEveryChannelAndInitWorksAgain) {
     EXPECT_NE(again, 0u);
     EXPECT_NE(again, h);
     EXPECT_TRUE(engine.play(again));
+}
+
+} // namespace
+} // namespace tavrela::audio::test
+
+namespace tavrela::audio::test {
+namespace {
+
+// Without a device and without a hand clock, the null output's own clock plays channels in
+// real time on the engine's threads, as the program runs on a machine without sound.
+TEST(NullOutput, RealTimeClockPlaysToTheEndAndFiresSyncsOnTheEngineThread) {
+    TempDir dir;
+    const auto wav = makeWav(dir, "a.wav", 44100, 2, 0.3, "sine 440");
+    EngineOptions options;
+    options.openDevice = false;
+    Engine engine(options);
+    ASSERT_FALSE(engine.init());
+    EXPECT_FALSE(engine.hasDevice());
+    const ChannelHandle h = engine.createStream(wav, kPlayFlags);
+    std::atomic<int> fired{0};
+    std::atomic<bool> onCaller{false};
+    const auto caller = std::this_thread::get_id();
+    engine.setSync(h, engine.length(h) / 2, [&](SyncHandle, ChannelHandle, std::uintptr_t) {
+        ++fired;
+        onCaller = std::this_thread::get_id() == caller;
+    });
+    ASSERT_TRUE(engine.play(h));
+    for (int i = 0; i < 1000 && engine.isActive(h) != ChannelState::Stopped; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(engine.isActive(h), ChannelState::Stopped);
+    EXPECT_EQ(engine.position(h), engine.length(h));
+    EXPECT_EQ(fired, 1);
+    EXPECT_FALSE(onCaller);
 }
 
 } // namespace

@@ -467,7 +467,7 @@ TEST(InteractionWidget, KeysGoThroughTheStandardBar) {
     testing::key(f.d, Qt::Key_Space);
     EXPECT_EQ(sender, f.d.ScrollBar());
     testing::key(f.d, Qt::Key_Right);
-    EXPECT_EQ(f.d.ScrollBar()->Position(), 1); // the hidden bar moves, the view does not
+    EXPECT_EQ(f.d.ScrollBar()->Position(), 0); // one page: nowhere to go
     EXPECT_DOUBLE_EQ(f.item->ViewPosition, 0.0);
     f.item->ZoomFactor = 2.0;
     f.d.SetScrollBarType(gdsbtWindows);
@@ -477,8 +477,10 @@ TEST(InteractionWidget, KeysGoThroughTheStandardBar) {
     testing::key(*f.d.ScrollBar(), Qt::Key_PageDown);
     EXPECT_EQ(f.d.ScrollBar()->Position(), 11);
     EXPECT_DOUBLE_EQ(f.item->ViewPosition, 11.0 / 1200.0 * 1000.0);
-    testing::key(*f.d.ScrollBar(), Qt::Key_End);
-    EXPECT_EQ(f.d.ScrollBar()->Position(), 1200);
+    testing::key(*f.d.ScrollBar(), Qt::Key_End); // the last page, not past it
+    EXPECT_EQ(f.d.ScrollBar()->Position(), 600);
+    testing::key(*f.d.ScrollBar(), Qt::Key_Right);
+    EXPECT_EQ(f.d.ScrollBar()->Position(), 600);
     testing::key(*f.d.ScrollBar(), Qt::Key_Home);
     EXPECT_EQ(f.d.ScrollBar()->Position(), 0);
     testing::key(*f.d.ScrollBar(), Qt::Key_Minus, Qt::KeypadModifier);
@@ -489,6 +491,23 @@ TEST(InteractionWidget, KeysGoThroughTheStandardBar) {
     sender = nullptr;
     testing::key(*f.d.FlatScrollBar(), Qt::Key_Space);
     EXPECT_EQ(sender, f.d.FlatScrollBar());
+}
+
+TEST(InteractionWidget, DraggingTheFlatScrollerMovesTheView) {
+    WidgetFixture f;
+    f.d.SetScrollBarType(gdsbtFlat);
+    f.d.Initialize(0);
+    testing::wheel(*f.d.Panel(), 120);
+    testing::wheel(*f.d.Panel(), 120); // 1.5625: Max 937
+    TSampleFlatScrollBar& bar = *f.d.FlatScrollBar();
+    const QRect scroller = bar.ElementRects()[feScroller];
+    const QPoint grip = scroller.center();
+    testing::press(bar, grip);
+    testing::move(bar, grip + QPoint(40, 0), Qt::LeftButton);
+    testing::release(bar, grip + QPoint(40, 0));
+    ASSERT_GT(bar.Position(), 0);
+    EXPECT_EQ(f.d.GetScrollPosition(), int(bar.Position() - bar.Position() * 600.0 / 937));
+    EXPECT_DOUBLE_EQ(f.item->ViewPosition, f.d.GetScrollPosition() / 600.0 * 1000.0);
 }
 
 TEST(InteractionWidget, PointerMovesGiveTheKeysToTheStandardBar) {

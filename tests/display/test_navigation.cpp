@@ -45,8 +45,7 @@ TEST(Navigation, WheelSteps) {
 TEST(Navigation, ZoomKeepsTheLeftEdgesShare) {
     TestDisplay d;
     TGraphDisplayItem& item = d.AddPane(1000.0);
-    item.ZoomFactor = 2.0;
-    d.UpdateScrollRange();
+    d.ZoomTo(2.0);
     d.SetScrollPosition(600);
     EXPECT_DOUBLE_EQ(item.ViewPosition, 500.0);
     d.WheelZoomStep(120); // 2.5: Max 1500, position 750
@@ -76,8 +75,7 @@ TEST(Navigation, ScrollPositionPerBar) {
         TestDisplay d;
         d.SetScrollBarType(c.type);
         TGraphDisplayItem& item = d.AddPane(1000.0);
-        item.ZoomFactor = 2.0;
-        d.UpdateScrollRange();
+        d.ZoomTo(2.0);
         ASSERT_EQ(d.GetScrollMax(), 1200) << c.name;
         if (c.type == gdsbtFlat) {
             d.Flat.SetPosition(c.start);
@@ -189,13 +187,12 @@ TEST(Navigation, NoActivePaneRaises) {
 
 TEST(Navigation, PixelToValue) {
     TestDisplay d(600, 200);
-    TGraphDisplayItem& item = d.AddPane(1000.0);
+    d.AddPane(1000.0);
     EXPECT_DOUBLE_EQ(d.MousePosition2XValue(0), 0.0);
     EXPECT_DOUBLE_EQ(d.MousePosition2XValue(300), 500.0);
     EXPECT_DOUBLE_EQ(d.MousePosition2XValue(600), 1000.0);
 
-    item.ZoomFactor = 2.0;
-    d.UpdateScrollRange();
+    d.ZoomTo(2.0);
     d.SetScrollPosition(600); // right half
     EXPECT_DOUBLE_EQ(d.MousePosition2XValue(0), 500.0);
     EXPECT_DOUBLE_EQ(d.MousePosition2XValue(300), 750.0);
@@ -237,8 +234,7 @@ TEST(Navigation, PlaybackFollowing) {
         TestDisplay d;
         d.SetScrollBarType(c.type);
         TGraphDisplayItem& item = d.AddPane(1000.0);
-        item.ZoomFactor = 2.0;
-        d.UpdateScrollRange();
+        d.ZoomTo(2.0);
         IScrollBarControl& bar = c.type == gdsbtFlat ? static_cast<IScrollBarControl&>(d.Flat)
                                                      : static_cast<IScrollBarControl&>(d.Standard);
         bar.SetPosition(c.start);

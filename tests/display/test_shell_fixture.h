@@ -83,6 +83,12 @@ public:
         return item;
     }
 
+    /// Sets the active pane's zoom and adapts the scroll range, as a zoom operation does.
+    void ZoomTo(double Zoom) {
+        Items()[ActiveIndex()].ZoomFactor = Zoom;
+        UpdateScrollRange();
+    }
+
     int Width;
     int Height;
     DeviceLog Log;

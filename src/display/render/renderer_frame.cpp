@@ -57,7 +57,13 @@ GlFont* Font(const TRenderHandle& Handle) {
     return dynamic_cast<GlFont*>(Handle.get());
 }
 
+bool gDrawWholeCurves = false;
+
 } // namespace
+
+void TGraphDisplayRenderer::SetDrawWholeCurves(bool Whole) {
+    gDrawWholeCurves = Whole;
+}
 
 // ------------------------------------------------------------------ camera and transforms
 
@@ -279,7 +285,8 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
                 TPrimitiveRange range{0, graph.PrimitiveCount};
                 // Only the part that can reach the screen is drawn; a tilted curve may show
                 // more of itself, so it is drawn whole.
-                if (!tilted && (graph.PrimitiveType == 3 || graph.PrimitiveType == 4)) {
+                if (!tilted && !gDrawWholeCurves &&
+                    (graph.PrimitiveType == 3 || graph.PrimitiveType == 4)) {
                     const TVertexXRange x = VisibleVertexXRange(CurveInput(item, i));
                     range = VisiblePrimitives(graph.PrimitiveType, graph.PrimitiveCount, x.First,
                                               x.Last);
