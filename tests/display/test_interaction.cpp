@@ -379,7 +379,6 @@ struct WidgetFixture {
             log.push_back(name(s) + " dbl " + (i != nullptr ? "pane" : "none"));
         };
     }
-    ~WidgetFixture() { testing::PinGraphicsDrivers(); }
     std::string name(QObject* s) const {
         if (s == &d) {
             return "control";
