@@ -296,7 +296,7 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
                     const double width = d.WindowX(1.0, 0.0, 0.0) - origin;
                     const std::vector<TPrimitiveRange> bars = BarsCoveringSamples(
                         graph.PrimitiveCount / 2, origin, width, d.BackBufferPixelSize().width(),
-                        d.SampleXOffsets(), 0.01);
+                        d.SampleXOffsets(), d.SnapMargin());
                     if (!bars.empty() || (width > 0.0 && std::isfinite(origin))) {
                         std::vector<GlDevice::Run> runs;
                         runs.reserve(bars.size());

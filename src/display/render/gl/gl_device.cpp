@@ -11,6 +11,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include <dlfcn.h>
@@ -425,6 +426,10 @@ bool GlDevice::Init(const GlPresentParameters& P, QString* Why) {
             return fail("back buffer not created");
         }
     }
+
+    GLint subpixelBits = 4;
+    f->glGetIntegerv(GL_SUBPIXEL_BITS, &subpixelBits);
+    FSnapMargin = std::ldexp(1.0, -std::clamp(subpixelBits, 1, 16)) + 0.001;
 
     FProgram = std::make_unique<QOpenGLShaderProgram>();
     if (!FProgram->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) ||

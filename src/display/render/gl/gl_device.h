@@ -214,6 +214,9 @@ public:
     double WindowX(double X, double Y, double Z) const;
     /// The x offsets inside a pixel at which coverage is sampled (0.5 without multisampling).
     const std::vector<double>& SampleXOffsets() const { return FSampleXOffsets; }
+    /// How far (pixels) the rasteriser may move a vertex when it snaps it to its sub-pixel
+    /// grid, plus room for rounding.
+    double SnapMargin() const { return FSnapMargin; }
 
     /// Fills the whole back buffer with Color (0xAARRGGBB; the back buffer keeps no alpha).
     bool Clear(TD3DColor Color);
@@ -271,6 +274,7 @@ private:
     unsigned FQuadBuffer = 0;
     unsigned FIndexBuffer = 0;
     std::vector<double> FSampleXOffsets{0.5};
+    double FSnapMargin = 1.0 / 16.0;
     QSize FLogicalSize;
     QSize FPixelSize;
     qreal FDpr = 1.0;
