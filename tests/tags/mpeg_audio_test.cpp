@@ -169,18 +169,8 @@ TEST(MpegAnalysis, EncoderTextFromTheEndOfTheFile) {
     EXPECT_EQ(j.EncoderText(), "LAME 3.98");
 }
 
-class MpegRealFiles : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { dir_ = new TempDir; }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    static TempDir* dir_;
-};
-TempDir* MpegRealFiles::dir_ = nullptr;
-
-TEST_F(MpegRealFiles, EveryRateFamily) {
+TEST(MpegAnalysis, RealFilesOfEveryRateFamily) {
+    const TempDir dir;
     const struct {
         const char* name;
         int rate;
@@ -207,7 +197,7 @@ TEST_F(MpegRealFiles, EveryRateFamily) {
     };
     const double seconds = 6;
     for (const auto& c : cases) {
-        const std::string file = MakeMp3(*dir_, c.name, c.rate, c.channels, seconds, c.lame);
+        const std::string file = MakeMp3(dir, c.name, c.rate, c.channels, seconds, c.lame);
         ASSERT_FALSE(file.empty());
         TMPEGaudio m;
         ASSERT_TRUE(m.ReadFromFile(file)) << c.name;
