@@ -216,6 +216,26 @@ TEST(RenderDevice, Lifecycle) {
     EXPECT_TRUE(d.Renderer->RenderFrame(0));
 }
 
+TEST(RenderDevice, DeviceThatCannotBeMade) {
+    // A back buffer larger than the rasteriser can hold: no device.
+    FakeDisplay d(QSize(40000, 10));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    try {
+        d.Renderer->InitD3D(0);
+        ADD_FAILURE() << "no exception";
+    } catch (const EGraphDisplayError& e) {
+        EXPECT_STREQ(e.what(), "Error while creating D3D Device!");
+    }
+    EXPECT_EQ(pane.Device, nullptr);
+    EXPECT_FALSE(d.Renderer->D3DInitialized());
+    d.Props.SuppressErrors = true;
+    EXPECT_FALSE(d.Renderer->InitD3D(0));
+    EXPECT_EQ(pane.Device, nullptr);
+    // Nothing to draw with: the frame does nothing.
+    d.Renderer->Render();
+    EXPECT_FALSE(d.Panel().HasFrame());
+}
+
 TEST(RenderDevice, CurveGeometryAndSampleSources) {
     FakeDisplay d(QSize(320, 200));
     TGraphDisplayItem& pane = d.AddQuietPane(2);
@@ -373,7 +393,7 @@ TEST(RenderPixels, TextsWhereTheLayoutPutsThem) {
     const QImage f = d.Frame();
 
     // Bounding box of the lit pixels inside a region.
-    auto box = [&f](QRect Region) {
+    auto box = [](const QImage& f, QRect Region) {
         QRect r;
         for (int y = Region.top(); y <= Region.bottom(); ++y) {
             for (int x = Region.left(); x <= Region.right(); ++x) {
@@ -385,23 +405,32 @@ TEST(RenderPixels, TextsWhereTheLayoutPutsThem) {
         return r;
     };
     // Caption: centred, its cell from row 25 on.
-    const QRect caption = box(QRect(150, 0, 300, 60));
+    const QRect caption = box(f, QRect(150, 0, 300, 60));
     ASSERT_FALSE(caption.isEmpty());
     EXPECT_NEAR((caption.left() + caption.right()) / 2.0, 300.0, 3.0);
     EXPECT_GE(caption.top(), 25);
     EXPECT_LE(caption.bottom(), 25 + 14);
     // Legend row 0 at (75, H / 15).
-    const QRect legend = box(QRect(60, 15, 200, 30));
+    const QRect legend = box(f, QRect(60, 15, 200, 30));
     ASSERT_FALSE(legend.isEmpty());
     EXPECT_GE(legend.left(), 75);
     EXPECT_LE(legend.left(), 77);
     EXPECT_GE(legend.top(), 20);
     // X labels at the bottom, centred on W / d x i.
     for (int i = 1; i <= 9; ++i) {
-        const QRect label = box(QRect(60 * i - 20, 300 - 1 - 12, 40, 13));
+        const QRect label = box(f, QRect(60 * i - 20, 300 - 1 - 12, 40, 13));
         ASSERT_FALSE(label.isEmpty()) << i;
         EXPECT_NEAR((label.left() + label.right()) / 2.0, 60.0 * i, 2.0) << i;
     }
+
+    // A font that cannot be made leaves only its own text out.
+    pane.Legend.Font.Size = 0;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    EXPECT_EQ(pane.Legend.D3DFont, nullptr);
+    const QImage g = d.Frame();
+    EXPECT_TRUE(box(g, QRect(60, 15, 200, 30)).isEmpty());
+    EXPECT_EQ(box(g, QRect(150, 0, 300, 60)), caption);
 }
 
 TEST(RenderFrame, OrderAnimationAndAbandonedFrames) {
