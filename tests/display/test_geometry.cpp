@@ -180,6 +180,27 @@ TEST(SampleGeometry, VisiblePrimitivesCoverTheWindowAndItsEdges) {
     EXPECT_EQ(r.PrimitiveCount, 0);
 }
 
+TEST(SampleGeometry, BarsCoveringSamplingPoints) {
+    // 100 bars of a quarter pixel from x = 10.1: columns 10 ... 34; one point per pixel.
+    std::vector<TPrimitiveRange> runs = BarsCoveringSamples(100, 10.1, 0.25, 40, {0.5}, 0.01);
+    ASSERT_EQ(runs.size(), 25u);
+    EXPECT_EQ(runs[0].StartVertex, 6 * 1); // 10.5 lies in bar 1
+    EXPECT_EQ(runs[0].PrimitiveCount, 2);
+    EXPECT_EQ(runs[1].StartVertex, 6 * 5);
+    // A point on a bar edge takes both neighbours.
+    runs = BarsCoveringSamples(100, 10.0, 0.25, 40, {0.0}, 0.01);
+    EXPECT_EQ(runs[0].StartVertex, 6 * 0);
+    EXPECT_EQ(runs[1].StartVertex, 6 * 3);
+    EXPECT_EQ(runs[1].PrimitiveCount, 4);
+    // Bars wider than a pixel: every bar under the columns, merged into one run.
+    runs = BarsCoveringSamples(10, -5.0, 3.0, 20, {0.125, 0.625}, 0.01);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].StartVertex, 6);
+    EXPECT_EQ(runs[0].PrimitiveCount, 2 * 8);
+    EXPECT_TRUE(BarsCoveringSamples(10, 100.0, 1.0, 50, {0.5}, 0.01).empty());
+    EXPECT_TRUE(BarsCoveringSamples(10, 0.0, 0.0, 50, {0.5}, 0.01).empty());
+}
+
 TEST(OverlayGeometry, GridBuffers) {
     const std::vector<TCustomVertex> coords = CoordsVertexes(10, 0x444444);
     ASSERT_EQ(coords.size(), 42u);

@@ -216,6 +216,26 @@ TEST(RenderDevice, Lifecycle) {
     EXPECT_TRUE(d.Renderer->RenderFrame(0));
 }
 
+TEST(RenderDevice, DeviceThatCannotBeMade) {
+    // A back buffer larger than the rasteriser can hold: no device.
+    FakeDisplay d(QSize(40000, 10));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    try {
+        d.Renderer->InitD3D(0);
+        ADD_FAILURE() << "no exception";
+    } catch (const EGraphDisplayError& e) {
+        EXPECT_STREQ(e.what(), "Error while creating D3D Device!");
+    }
+    EXPECT_EQ(pane.Device, nullptr);
+    EXPECT_FALSE(d.Renderer->D3DInitialized());
+    d.Props.SuppressErrors = true;
+    EXPECT_FALSE(d.Renderer->InitD3D(0));
+    EXPECT_EQ(pane.Device, nullptr);
+    // Nothing to draw with: the frame does nothing.
+    d.Renderer->Render();
+    EXPECT_FALSE(d.Panel().HasFrame());
+}
+
 TEST(RenderDevice, CurveGeometryAndSampleSources) {
     FakeDisplay d(QSize(320, 200));
     TGraphDisplayItem& pane = d.AddQuietPane(2);
@@ -373,7 +393,7 @@ TEST(RenderPixels, TextsWhereTheLayoutPutsThem) {
     const QImage f = d.Frame();
 
     // Bounding box of the lit pixels inside a region.
-    auto box = [&f](QRect Region) {
+    auto box = [](const QImage& f, QRect Region) {
         QRect r;
         for (int y = Region.top(); y <= Region.bottom(); ++y) {
             for (int x = Region.left(); x <= Region.right(); ++x) {
@@ -385,23 +405,32 @@ TEST(RenderPixels, TextsWhereTheLayoutPutsThem) {
         return r;
     };
     // Caption: centred, its cell from row 25 on.
-    const QRect caption = box(QRect(150, 0, 300, 60));
+    const QRect caption = box(f, QRect(150, 0, 300, 60));
     ASSERT_FALSE(caption.isEmpty());
     EXPECT_NEAR((caption.left() + caption.right()) / 2.0, 300.0, 3.0);
     EXPECT_GE(caption.top(), 25);
     EXPECT_LE(caption.bottom(), 25 + 14);
     // Legend row 0 at (75, H / 15).
-    const QRect legend = box(QRect(60, 15, 200, 30));
+    const QRect legend = box(f, QRect(60, 15, 200, 30));
     ASSERT_FALSE(legend.isEmpty());
     EXPECT_GE(legend.left(), 75);
     EXPECT_LE(legend.left(), 77);
     EXPECT_GE(legend.top(), 20);
     // X labels at the bottom, centred on W / d x i.
     for (int i = 1; i <= 9; ++i) {
-        const QRect label = box(QRect(60 * i - 20, 300 - 1 - 12, 40, 13));
+        const QRect label = box(f, QRect(60 * i - 20, 300 - 1 - 12, 40, 13));
         ASSERT_FALSE(label.isEmpty()) << i;
         EXPECT_NEAR((label.left() + label.right()) / 2.0, 60.0 * i, 2.0) << i;
     }
+
+    // A font that cannot be made leaves only its own text out.
+    pane.Legend.Font.Size = 0;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    EXPECT_EQ(pane.Legend.D3DFont, nullptr);
+    const QImage g = d.Frame();
+    EXPECT_TRUE(box(g, QRect(60, 15, 200, 30)).isEmpty());
+    EXPECT_EQ(box(g, QRect(150, 0, 300, 60)), caption);
 }
 
 TEST(RenderFrame, OrderAnimationAndAbandonedFrames) {
@@ -448,37 +477,54 @@ TEST(RenderFrame, OrderAnimationAndAbandonedFrames) {
     EXPECT_TRUE(d.Renderer->RenderFrame(0));
 }
 
-TEST(RenderFrame, VisiblePartDrawsTheSamePicture) {
-    FakeDisplay d(QSize(320, 200));
-    TGraphDisplayItem& pane = d.AddQuietPane(2);
-    pane.Axis.AxisY.ScaleMode = 0;
-    for (int c = 0; c < 2; ++c) {
-        TGraphDisplayGraphItem& g = FakeDisplay::AddCurve(pane, 200000, 0.0f, 3 + c, 0x3060C0);
-        for (std::size_t i = 0; i < g.Samples.size(); ++i) {
-            g.Samples[i].Value =
-                static_cast<float>(std::sin(static_cast<double>(i) * 0.001 * (c + 1)));
+TEST(RenderFrame, PartialCurveDrawsGiveTheSamePicture) {
+    // Zoomed in, only the visible part is drawn; bars thinner than a pixel are drawn only
+    // where they cover a sampling point. Neither may change a single pixel.
+    struct Case {
+        bool Antialiasing;
+        double Zoom;
+    };
+    for (const Case c : {Case{false, 1.0}, Case{true, 1.0}, Case{false, 16.0}, Case{true, 16.0}}) {
+        SCOPED_TRACE(testing::Message() << c.Antialiasing << " x" << c.Zoom);
+        FakeDisplay d(QSize(320, 200));
+        d.Props.Antialiasing = c.Antialiasing;
+        TGraphDisplayItem& pane = d.AddQuietPane(4);
+        pane.ChannelCount = 2;
+        pane.Axis.AxisY.ScaleMode = 0;
+        for (int k = 0; k < 2; ++k) {
+            TGraphDisplayGraphItem& g =
+                FakeDisplay::AddCurve(pane, 200000, 0.0f, 3 + k, k == 0 ? 0x3060C0 : 0x20C040);
+            g.Channel = k;
+            g.BaseColor = 0x102040;
+            for (std::size_t i = 0; i < g.Samples.size(); ++i) {
+                g.Samples[i].Value = static_cast<float>(
+                    std::sin(static_cast<double>(i) * 0.0013 * (k + 1)) * (0.2 + (i % 7) * 0.1));
+            }
+        }
+        ASSERT_TRUE(d.Renderer->InitD3D(0));
+        d.Renderer->InitializeGeometries(0);
+        pane.ZoomFactor = c.Zoom;
+        pane.ViewPosition = c.Zoom > 1.0 ? 0.37 * pane.XMax : 0.0;
+        d.ScrollMax = static_cast<int>(600 * c.Zoom);
+        GlDevice* device = TGraphDisplayRenderer::Device(pane);
+
+        const quint64 p0 = device->PrimitivesDrawn();
+        d.Renderer->Render();
+        const QImage part = d.Frame().copy();
+        const quint64 partial = device->PrimitivesDrawn() - p0;
+
+        TGraphDisplayRenderer::SetDrawWholeCurves(true);
+        const quint64 p1 = device->PrimitivesDrawn();
+        d.Renderer->Render();
+        TGraphDisplayRenderer::SetDrawWholeCurves(false);
+        const quint64 whole = device->PrimitivesDrawn() - p1;
+
+        EXPECT_EQ(part, d.Frame());
+        EXPECT_LT(partial, whole);
+        if (c.Zoom > 1.0) {
+            EXPECT_LT(partial * 4, whole);
         }
     }
-    ASSERT_TRUE(d.Renderer->InitD3D(0));
-    d.Renderer->InitializeGeometries(0);
-    pane.ZoomFactor = 16.0;
-    pane.ViewPosition = 0.37 * pane.XMax; // somewhere inside
-    d.ScrollMax = 9600;
-    GlDevice* device = TGraphDisplayRenderer::Device(pane);
-
-    const quint64 p0 = device->PrimitivesDrawn();
-    d.Renderer->Render();
-    const QImage part = d.Frame().copy();
-    const quint64 partial = device->PrimitivesDrawn() - p0;
-
-    TGraphDisplayRenderer::SetDrawWholeCurves(true);
-    const quint64 p1 = device->PrimitivesDrawn();
-    d.Renderer->Render();
-    TGraphDisplayRenderer::SetDrawWholeCurves(false);
-    const quint64 whole = device->PrimitivesDrawn() - p1;
-
-    EXPECT_EQ(part, d.Frame());
-    EXPECT_LT(partial * 8, whole);
 }
 
 TEST(RenderDevice, BackgroundPicture) {
