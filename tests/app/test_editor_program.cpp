@@ -139,7 +139,9 @@ TEST_F(EditorProgram, ComesUpWithTheFileAndClosesFromTheWindowSystem) {
     // The window system's close request: the program ends at once, without saving.
     const QByteArray before = testing::ReadAll(mp3);
     ASSERT_TRUE(RequestClose(main.toULong()));
-    ASSERT_TRUE(process.waitForFinished(30000));
+    ASSERT_TRUE(process.waitForFinished(30000))
+        << "still running; its output:\n"
+        << process.readAllStandardError().right(4000).toStdString();
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0);
     EXPECT_EQ(testing::ReadAll(mp3), before);
