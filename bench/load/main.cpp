@@ -1,0 +1,175 @@
+// bench-load: the editor's load of a 5-minute stereo 44.1 kHz MP3 (320 kbit/s CBR and VBR -V2)
+// against plain libmpg123 decoding of the same file to float in the same run, and the peak
+// memory of the load against the size of the finished sample arrays. Needs a display (the
+// waveform geometry is built on a real GL context): run it under Xvfb.
+#include <app/editor/editor_conventions.h>
+#include <app/editor/main_window.h>
+#include <audio/engine.h>
+#include <display/graph_display_3d.h>
+#include <display/model/model.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <mpg123.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+bool Run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(600000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Plain decode of the whole file to interleaved float into one preallocated array.
+double FloorDecodeMs(const QString& path) {
+    QElapsedTimer timer;
+    timer.start();
+    mpg123_handle* h = mpg123_new(nullptr, nullptr);
+    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_FORCE_FLOAT | MPG123_GAPLESS, 0.0);
+    mpg123_param(h, MPG123_REMOVE_FLAGS, MPG123_QUIET, 0.0);
+    if (mpg123_open(h, QFile::encodeName(path).constData()) != MPG123_OK) {
+        std::fprintf(stderr, "bench-load: mpg123 cannot open %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    mpg123_getformat(h, &rate, &channels, &encoding);
+    mpg123_format_none(h);
+    mpg123_format(h, rate, channels, MPG123_ENC_FLOAT_32);
+    mpg123_scan(h);
+    const off_t frames = mpg123_length(h);
+    std::vector<float> out(static_cast<std::size_t>(frames) * channels);
+    std::size_t filled = 0;
+    for (;;) {
+        std::size_t done = 0;
+        const std::size_t room = (out.size() - filled) * sizeof(float);
+        if (room == 0) {
+            break;
+        }
+        const int rc =
+            mpg123_read(h, reinterpret_cast<unsigned char*>(out.data() + filled), room, &done);
+        filled += done / sizeof(float);
+        if (rc != MPG123_OK && rc != MPG123_NEW_FORMAT) {
+            break;
+        }
+    }
+    mpg123_close(h);
+    mpg123_delete(h);
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    if (filled == 0) {
+        std::fprintf(stderr, "bench-load: floor decode produced nothing\n");
+        std::exit(1);
+    }
+    return ms;
+}
+
+long StatusKb(const char* field) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string key = std::string(field) + ":";
+    while (std::getline(status, line)) {
+        if (line.rfind(key, 0) == 0) {
+            return std::stol(line.substr(key.size()));
+        }
+    }
+    return 0;
+}
+
+void ResetPeakRss() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+}
+
+struct LoadFigures {
+    double loadMs = 0;
+    double peakVsArrays = 0;
+};
+
+LoadFigures MeasureLoad(tavrela::TfrmTavrela& window, const QString& path) {
+    window.FileName = path;
+    // Start from an empty display so the previous file's arrays do not hide this one's.
+    window.GraphDisplay3D1->Items().Clear();
+    ResetPeakRss();
+    const long before = StatusKb("VmRSS");
+    QElapsedTimer timer;
+    timer.start();
+    window.LoadAudio();
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const long peak = StatusKb("VmHWM");
+    const tavrela::TGraphDisplayItem& pane = window.GraphDisplay3D1->Items()[0];
+    double arrayBytes = 0;
+    for (const tavrela::TGraphDisplayGraphItem& curve : pane.GraphItems) {
+        arrayBytes += static_cast<double>(curve.Samples.Length()) * sizeof(tavrela::TGDGISample);
+    }
+    LoadFigures f;
+    f.loadMs = ms;
+    f.peakVsArrays = arrayBytes > 0 ? static_cast<double>(peak - before) * 1024.0 / arrayBytes : 0;
+    return f;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    tavrela::SetMessagePresenter([](const QString&) {});
+    mpg123_init();
+    QTemporaryDir dir;
+    const QString wav = dir.filePath(QStringLiteral("source.wav"));
+    if (!Run(QStringLiteral("sox"),
+             {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"),
+              QStringLiteral("-c"), QStringLiteral("2"), QStringLiteral("-b"), QStringLiteral("16"),
+              wav, QStringLiteral("synth"), QStringLiteral("300"), QStringLiteral("pinknoise"),
+              QStringLiteral("vol"), QStringLiteral("0.4")})) {
+        std::fprintf(stderr, "bench-load: sox failed\n");
+        return 1;
+    }
+    struct Variant {
+        const char* name;
+        QStringList lameArgs;
+    };
+    const Variant variants[] = {
+        {"cbr320", {QStringLiteral("-b"), QStringLiteral("320")}},
+        {"vbr_v2", {QStringLiteral("-V"), QStringLiteral("2")}},
+    };
+
+    tavrela::audio::Engine engine(tavrela::audio::EngineOptions{false, true, 50});
+    const QString tiny = dir.filePath(QStringLiteral("tiny.wav"));
+    Run(QStringLiteral("sox"),
+        {QStringLiteral("-n"), QStringLiteral("-r"), QStringLiteral("44100"), QStringLiteral("-c"),
+         QStringLiteral("2"), tiny, QStringLiteral("synth"), QStringLiteral("1"),
+         QStringLiteral("sine"), QStringLiteral("440")});
+    tavrela::TfrmTavrela window(QStringList{tiny}, engine);
+    window.show();
+    QCoreApplication::processEvents();
+
+    for (const Variant& v : variants) {
+        const QString mp3 = dir.filePath(QString::fromLatin1(v.name) + QStringLiteral(".mp3"));
+        QStringList args{QStringLiteral("--quiet")};
+        args += v.lameArgs;
+        args << wav << mp3;
+        if (!Run(QStringLiteral("lame"), args)) {
+            std::fprintf(stderr, "bench-load: lame failed\n");
+            return 1;
+        }
+        // Warm the file cache so both measure decoding, not the disk.
+        FloorDecodeMs(mp3);
+        const double floorMs = FloorDecodeMs(mp3);
+        const LoadFigures load = MeasureLoad(window, mp3);
+        std::printf("%s_load_ms: %.1f ms\n", v.name, load.loadMs);
+        std::printf("%s_floor_ms: %.1f ms\n", v.name, floorMs);
+        std::printf("%s_load_vs_floor: %.3f ratio\n", v.name, load.loadMs / floorMs);
+        std::printf("%s_peak_rss_vs_arrays: %.3f ratio\n", v.name, load.peakVsArrays);
+        std::fflush(stdout);
+    }
+    mpg123_exit();
+    return 0;
+}

@@ -1,0 +1,510 @@
+// The main window's start-up, loading and saving.
+#include "main_window.h"
+
+#include "editor_conventions.h"
+#include "editor_paths.h"
+#include "loading_window.h"
+#include "stored_markers.h"
+#include "waveform_decode.h"
+
+#include <app/jingles/app_style.h>
+#include <app/markers/marker_kinds.h>
+#include <app/markers/time_text.h>
+#include <audio/engine.h>
+#include <display/graph_display_3d.h>
+#include <display/model/model.h>
+#include <display/silent_abort.h>
+#include <tags/tag.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include <cmath>
+
+namespace tavrela {
+
+namespace {
+
+constexpr auto kStreamFlags = audio::ChannelFlags::Float | audio::ChannelFlags::Prescan;
+constexpr auto kModuleFlags = kStreamFlags | audio::ChannelFlags::StopOnBackwardJump;
+
+const QString kNoDeviceMessage =
+    QStringLiteral("Não foi possível iniciar o dispositivo de áudio padrão!");
+const QString kNoFileMessage = QStringLiteral("Nenhum áudio foi informado.");
+const QString kVersionMessage = QStringLiteral("Biblioteca de áudio 2.4 não encontrada.");
+const QString kCannotLoadMessage = QStringLiteral("Não foi possível carregar o arquivo de áudio!");
+const QString kWriteFailedMessage =
+    QStringLiteral("Não foi possível efetuar as marcações. O áudio pode estar sendo utilizado por "
+                   "outro processo.");
+const QString kSavedMessage = QStringLiteral("Marcações efetuadas com sucesso.");
+const QString kWavMessage = QStringLiteral("Não é possível gravar marcações em arquivos WAV.");
+
+// How often the decode lets the window process its events: often enough to keep the
+// progress bar, the render timer and the labels alive, rarely enough not to slow the decode.
+constexpr qint64 kDecodeEventIntervalMs = 25;
+
+std::filesystem::path LocalPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+// The decoding channel as the decode loop sees it.
+class EngineSource final : public WaveformSource {
+public:
+    EngineSource(audio::Engine& engine, audio::ChannelHandle channel)
+        : engine_(engine), channel_(channel) {
+        const auto info = engine.info(channel);
+        channels_ = info ? info->channels : 0;
+    }
+    int Channels() const override { return channels_; }
+    std::uint64_t LengthBytes() const override {
+        return static_cast<std::uint64_t>(std::max<std::int64_t>(0, engine_.length(channel_)));
+    }
+    std::uint64_t PositionBytes() const override {
+        return static_cast<std::uint64_t>(std::max<std::int64_t>(0, engine_.position(channel_)));
+    }
+    bool Active() const override {
+        return engine_.isActive(channel_) != audio::ChannelState::Stopped;
+    }
+    std::uint32_t Read(float* buffer, std::uint32_t bytes) override {
+        return engine_.getData(channel_, buffer, bytes);
+    }
+
+private:
+    audio::Engine& engine_;
+    audio::ChannelHandle channel_;
+    int channels_ = 0;
+};
+
+// Frees a decoding channel however the decode ends.
+struct DecodeChannelGuard {
+    audio::Engine& engine;
+    audio::ChannelHandle channel;
+    ~DecodeChannelGuard() {
+        engine.freeModule(channel);
+        engine.freeStream(channel);
+    }
+};
+
+} // namespace
+
+bool AudioVersionSupported(std::uint32_t version) {
+    return (version >> 16) == 0x0204;
+}
+
+TfrmTavrela::TfrmTavrela(QStringList arguments, audio::Engine& engine, QWidget* parent)
+    : QWidget(parent), FEngine(engine) {
+    setWindowTitle(kApplicationTitle);
+    setFont(uiFont(8.0));
+    BuildControls();
+    ConfigureDisplay();
+    BindCommands();
+    resize(684, 367);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - QPoint(width() / 2, height() / 2));
+    }
+    OnTerminate = [] {
+        QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit,
+                                  Qt::QueuedConnection);
+    };
+    tmrRenderGrafico->start();
+    FormCreate(arguments);
+}
+
+TfrmTavrela::~TfrmTavrela() {
+    FormDestroy();
+}
+
+void TfrmTavrela::FormCreate(const QStringList& arguments) {
+    PlayingIntro = false;
+    PlayingChorus = false;
+    if (!AudioVersionSupported(audio::Engine::version())) {
+        ShowMessage(kVersionMessage);
+        FTerminateRequested = true;
+        FExitCode = 1;
+        tmrRenderGrafico->stop();
+        return;
+    }
+    if (!FEngine.init(-1, 44100)) {
+        // The engine goes on with its silent output: the file can still be marked visually.
+        ShowMessage(kNoDeviceMessage);
+    }
+    if (!arguments.isEmpty()) {
+        FileName = ResolveArgumentPath(arguments.first());
+        RunGuarded([this] { LoadAudio(); });
+        return;
+    }
+    ShowMessage(kNoFileMessage);
+    FTerminateRequested = true;
+    tmrRenderGrafico->stop();
+}
+
+void TfrmTavrela::FormDestroy() {
+    tmrRenderGrafico->stop();
+    FEngine.stop();
+    FEngine.free();
+}
+
+void TfrmTavrela::Terminate() {
+    tmrRenderGrafico->stop();
+    FTerminateRequested = true;
+    if (OnTerminate) {
+        OnTerminate();
+    }
+}
+
+void TfrmTavrela::closeEvent(QCloseEvent* event) {
+    // The close box ends the editor at once: nothing is saved and nothing is asked.
+    tmrRenderGrafico->stop();
+    event->accept();
+}
+
+void TfrmTavrela::OnClick(QPushButton* button, std::function<void()> command) {
+    connect(button, &QPushButton::clicked, this,
+            [command = std::move(command)] { RunGuarded(command); });
+}
+
+void TfrmTavrela::OnClick(QToolButton* button, std::function<void()> command) {
+    connect(button, &QToolButton::clicked, this,
+            [command = std::move(command)] { RunGuarded(command); });
+}
+
+void TfrmTavrela::BindCommands() {
+    OnClick(btnGravarMarcacoes, [this] { btnGravarMarcacoesClick(); });
+    OnClick(btnZoomMais, [this] { btnZoomMaisClick(); });
+    OnClick(btnZoomMenos, [this] { btnZoomMenosClick(); });
+    connect(tmrRenderGrafico, &QTimer::timeout, this,
+            [this] { RunGuarded([this] { tmrRenderGraficoTimer(); }); });
+}
+
+bool TfrmTavrela::IsMp3() const {
+    return tags::IsMp3Extension(tags::FileExtension(FileName.toStdString()));
+}
+
+std::uint32_t TfrmTavrela::OpenChannel(bool decode) {
+    const auto path = LocalPath(FileName);
+    const auto extra = decode ? audio::ChannelFlags::Decode : audio::ChannelFlags::None;
+    audio::ChannelHandle channel = FEngine.loadModule(path, kModuleFlags | extra);
+    if (channel == 0) {
+        channel = FEngine.createStream(path, kStreamFlags | extra);
+    }
+    return channel;
+}
+
+MarkerTexts TfrmTavrela::CurrentTexts() const {
+    return MarkerTexts{Intro,    AudioStart,  AudioEnd,  ChorusStart, ChorusEnd,
+                       MixPoint, StampJingle, StampTime, Comment};
+}
+
+void TfrmTavrela::SetTexts(const MarkerTexts& t) {
+    Intro = t.Intro;
+    AudioStart = t.AudioStart;
+    AudioEnd = t.AudioEnd;
+    ChorusStart = t.ChorusStart;
+    ChorusEnd = t.ChorusEnd;
+    MixPoint = t.MixPoint;
+    StampJingle = t.StampJingle;
+    StampTime = t.StampTime;
+    Comment = t.Comment;
+}
+
+void TfrmTavrela::ClearMarkerTexts() {
+    SetTexts(MarkerTexts{});
+}
+
+void TfrmTavrela::LoadAudio() {
+    if (FileName.isEmpty()) {
+        return;
+    }
+    tags::CreateTagObjects(tags::FileExtension(FileName.toStdString()));
+    tags::ReadTag(QFile::encodeName(FileName).toStdString());
+
+    FEngine.freeStream(Stream);
+    Stream = OpenChannel(false);
+    if (Stream == 0) {
+        ShowMessage(kCannotLoadMessage);
+        return;
+    }
+    const auto info = FEngine.info(Stream);
+    BuildFilePane(info ? info->channels : 0);
+    DecodeWaveform(FileName);
+    GraphDisplay3D1->Initialize(0);
+    LoadStoredMarkers();
+    ZoomStep(-120);
+}
+
+void TfrmTavrela::BuildFilePane(int channels) {
+    TGraphDisplay3D& display = *GraphDisplay3D1;
+    display.Items().Clear();
+    display.ShowCursor = true;
+    display.SolidCursor = true;
+    display.AllowQuickPlay = true;
+    display.MaximumVertexCount = 500000;
+    display.Animate = false;
+    TGraphDisplayItem& pane = display.Items().Add();
+    pane.DisplayMode = 4;
+    pane.ChannelCount = channels;
+    pane.Axis.Visible = false;
+    pane.Axis.AxisY.ScaleMode = 3;
+    pane.Axis.AxisY.Max = 1.0;
+    pane.Axis.AxisY.LabelsVisible = false;
+    pane.Axis.AxisY.GridVisible = false;
+    pane.Axis.AxisX.GridVisible = false;
+    pane.Axis.AxisY.Font.Size = channels <= 4 ? 12 : 10;
+    pane.Caption.Text = QFileInfo(FileName).fileName();
+    pane.SelectionMode = 0;
+    for (int i = 0; i < channels; ++i) {
+        TGraphDisplayGraphItem& curve = pane.GraphItems.Add();
+        curve.Caption = QStringLiteral("Canal ") + QString::number(i + 1);
+        curve.Color = 0x008000;
+        curve.BaseColor = 0x00FF00;
+        curve.Channel = i;
+        curve.PrimitiveType = 4;
+    }
+}
+
+void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
+    Q_UNUSED(AFileName); // FileName names the same file; kept for the operation's shape
+    const audio::ChannelHandle channel = OpenChannel(true);
+    if (channel == 0) {
+        return;
+    }
+    DecodeChannelGuard channelGuard{FEngine, channel};
+
+    auto* loading = new TfrmCarregando(this);
+    FLoading = loading;
+    Panel1->setEnabled(false);
+    Panel2->setEnabled(false);
+    loading->SetProgress(0);
+    loading->show();
+    struct Cleanup {
+        TfrmTavrela* window;
+        ~Cleanup() {
+            delete window->FLoading;
+            window->FLoading = nullptr;
+            window->Panel1->setEnabled(true);
+            window->Panel2->setEnabled(true);
+            window->raise();
+            window->activateWindow();
+        }
+    } cleanup{this};
+    QCoreApplication::processEvents();
+
+    TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
+    std::vector<TGraphData*> curves;
+    for (TGraphDisplayGraphItem& curve : pane.GraphItems) {
+        curves.push_back(&curve.Samples);
+    }
+    EngineSource source(FEngine, channel);
+    QElapsedTimer sinceEvents;
+    sinceEvents.start();
+    DecodeWaveformInto(source, curves, [&](int percent) {
+        if (FLoading != nullptr) {
+            FLoading->SetProgress(percent);
+        }
+        if (sinceEvents.elapsed() >= kDecodeEventIntervalMs) {
+            QCoreApplication::processEvents();
+            sinceEvents.restart();
+        }
+    });
+    pane.SetXMax(static_cast<double>(std::max<std::int64_t>(0, FEngine.length(channel))));
+}
+
+void TfrmTavrela::LoadStoredMarkers() {
+    TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
+    MarkerTexts texts;
+    double duration = 0.0;
+    if (IsMp3() && tags::MPEGFile != nullptr) {
+        duration = tags::MPEGFile->Duration();
+        const auto& id3 = tags::MPEGFile->ID3v2;
+        const auto text = [](const std::string& s) { return QString::fromStdString(s); };
+        texts.Intro = text(id3.Intro);
+        texts.AudioStart = text(id3.AudioStart);
+        texts.AudioEnd = text(id3.AudioEnd);
+        texts.ChorusStart = text(id3.ChorusStart);
+        texts.ChorusEnd = text(id3.ChorusEnd);
+        texts.MixPoint = text(id3.MixPoint);
+        texts.StampJingle = text(id3.StampJingle);
+        texts.StampTime = text(id3.StampTime);
+        texts.Comment = text(id3.Comment);
+    } else if (!IsMp3() && tags::WAVFile != nullptr) {
+        // WAV files carry no marker texts; their duration comes from the header.
+        duration = tags::WAVFile->Duration();
+    }
+    DurationSeconds = RoundDurationSeconds(duration);
+    TotalX = pane.SelectionEnd;
+    SetTexts(texts);
+
+    const StoredMarkerPlan plan = PlanStoredMarkers(texts, DurationSeconds, TotalX);
+    for (const QString& error : plan.Errors) {
+        ShowMessage(error);
+    }
+    for (const PlannedMarker& planned : plan.Markers) {
+        TGraphDisplayMarker& marker = pane.Markers.Add();
+        marker.Caption = planned.Caption;
+        marker.X = planned.X;
+        marker.Color = planned.Color;
+    }
+}
+
+void TfrmTavrela::ZoomStep(int Delta) {
+    if (GraphDisplay3D1->Items().Count() == 0) {
+        SilentAbort();
+    }
+    // One notch, as if the operator turned the wheel over the display where the pointer is.
+    GraphDisplay3D1->setFocus();
+    const QPoint global = QCursor::pos();
+    QWheelEvent notch(QPointF(GraphDisplay3D1->mapFromGlobal(global)), QPointF(global), QPoint(),
+                      QPoint(0, Delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(GraphDisplay3D1, &notch);
+}
+
+void TfrmTavrela::btnZoomMaisClick() {
+    ZoomStep(120);
+}
+
+void TfrmTavrela::btnZoomMenosClick() {
+    ZoomStep(-120);
+}
+
+void TfrmTavrela::btnGravarMarcacoesClick() {
+    SaveMarkers();
+}
+
+void TfrmTavrela::SaveMarkers() {
+    TGraphDisplay3D& display = *GraphDisplay3D1;
+    if (display.Items().Count() == 0) {
+        SilentAbort();
+    }
+    if (!IsMp3()) {
+        // There is no tag writer for WAV files: say so and leave everything as it is.
+        ShowMessage(kWavMessage);
+        SilentAbort();
+    }
+    TGraphDisplayItem& pane = display.Items()[0];
+    MarkerTexts texts = CurrentTexts();
+    ComputeSaveTexts(pane, DurationSeconds, TotalX, texts);
+    SetTexts(texts);
+
+    // Kept so a failed write can show the file again without decoding it anew.
+    std::vector<TGraphData> samples;
+    for (TGraphDisplayGraphItem& curve : pane.GraphItems) {
+        samples.push_back(curve.Samples);
+    }
+    const int channels = pane.ChannelCount;
+
+    FEngine.stop(Stream);
+    FEngine.freeStream(Stream);
+    FEngine.freeModule(Stream);
+    Stream = 0;
+
+    display.Items().Clear();
+    TGraphDisplayItem& placeholder = display.Items().Add();
+    placeholder.DisplayMode = 4;
+    placeholder.ChannelCount = 1;
+    placeholder.Axis.Visible = false;
+    placeholder.Axis.AxisY.ScaleMode = 3;
+    placeholder.Axis.AxisY.Max = 1.0;
+    placeholder.Axis.AxisY.LabelsVisible = false;
+    placeholder.Axis.AxisY.GridVisible = false;
+    placeholder.Axis.AxisX.GridVisible = false;
+    placeholder.SelectionMode = 0;
+    TGraphDisplayGraphItem& curve = placeholder.GraphItems.Add();
+    curve.Caption = QStringLiteral("Canal 1");
+    curve.Color = 0x227722;
+    curve.BaseColor = 0x00FF00;
+    curve.Channel = 1;
+    curve.PrimitiveType = 4;
+    display.Initialize(0);
+
+    const auto s = [](const QString& text) { return text.toStdString(); };
+    const bool ok = tags::WriteMarkerTag(
+        QFile::encodeName(FileName).toStdString(), "", "", "", "", "", "", "", "", "", "", "", "",
+        "", "", "", "", "", "", s(Comment), s(Intro), s(StampTime), s(StampJingle), s(AudioStart),
+        s(AudioEnd), s(ChorusStart), s(ChorusEnd), s(MixPoint));
+    if (!ok) {
+        ShowMessage(kWriteFailedMessage);
+        RestoreAfterFailedSave(samples, channels);
+        SilentAbort();
+    }
+    ClearMarkerTexts();
+    tags::FreeTagObjects(QString::fromStdString(tags::FileExtension(FileName.toStdString()))
+                             .toUpper()
+                             .toStdString());
+    ShowMessage(kSavedMessage);
+    Terminate();
+}
+
+void TfrmTavrela::RestoreAfterFailedSave(const std::vector<TGraphData>& samples, int channels) {
+    Stream = OpenChannel(false);
+    BuildFilePane(channels);
+    TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
+    for (int i = 0; i < pane.GraphItems.Count() && i < static_cast<int>(samples.size()); ++i) {
+        pane.GraphItems[i].Samples = samples[static_cast<std::size_t>(i)];
+    }
+    pane.SetXMax(TotalX);
+    GraphDisplay3D1->Initialize(0);
+    const StoredMarkerPlan plan = PlanStoredMarkers(CurrentTexts(), DurationSeconds, TotalX);
+    for (const PlannedMarker& planned : plan.Markers) {
+        TGraphDisplayMarker& marker = pane.Markers.Add();
+        marker.Caption = planned.Caption;
+        marker.X = planned.X;
+        marker.Color = planned.Color;
+    }
+}
+
+void TfrmTavrela::ConfigureDisplay() {
+    TGraphDisplay3D& d = *GraphDisplay3D1;
+    d.SetCaption(QStringLiteral(" "));
+    d.MaximumVertexCount = 300000;
+    d.Animate = true;
+    d.SetActiveIndex(-1);
+    d.SetScrollBarHeight(15);
+    d.SetScrollBarType(gdsbtFlat);
+    const QColor face = palette().color(QPalette::Button);
+    d.SetPanel3DColor(static_cast<TColor>(face.red() | (face.green() << 8) | (face.blue() << 16)));
+    d.AllowQuickPlay = false;
+    d.AllowAmplitudeChangeWithKey = false;
+    d.Antialiasing = true;
+    d.D3DVertexProcessingMode = gd3dvpmMixed;
+    d.SetBevelOuter(bvNone);
+    d.OnNeedAxisXText = [this](QObject*, TGraphDisplayItem*, double Value) {
+        return GraphDisplay3D1NeedAxisXText(Value);
+    };
+}
+
+QString TfrmTavrela::GraphDisplay3D1NeedAxisXText(double Value) {
+    return AxisXTimeText(
+        Value, [this](std::int64_t bytes) { return FEngine.bytesToSeconds(Stream, bytes); });
+}
+
+void TfrmTavrela::tmrRenderGraficoTimer() {
+    GraphDisplay3D1->Render();
+    UpdateTimeLabels();
+}
+
+void TfrmTavrela::UpdateTimeLabels() {
+    if (GraphDisplay3D1->Items().Count() == 0) {
+        return;
+    }
+    const auto clock = [this](std::int64_t bytes) {
+        return FormatMilliseconds(
+            static_cast<std::int64_t>(FEngine.bytesToSeconds(Stream, bytes) * 1000.0));
+    };
+    const TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
+    lblTamanho->setText(clock(static_cast<std::int64_t>(pane.XMax)));
+    lblPosicao->setText(clock(FEngine.position(Stream)));
+}
+
+} // namespace tavrela

@@ -1,0 +1,190 @@
+#pragma once
+// The editor's main window: the controls the commands are bound to, start-up, loading the
+// file into the display and saving the markers.
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+class QToolButton;
+
+namespace tavrela {
+
+namespace audio {
+class Engine;
+}
+class TGraphData;
+class TGraphDisplay3D;
+class TfrmCarregando;
+struct MarkerTexts;
+
+/// The audio library passes the start-up check when its version word's high 16 bits are
+/// 0x0204 (2.4 with any revision and build).
+bool AudioVersionSupported(std::uint32_t version);
+
+class TfrmTavrela : public QWidget {
+    Q_OBJECT
+public:
+    /// `arguments` are the command-line arguments after the program name. Runs FormCreate,
+    /// which may request termination (see TerminateRequested) before the window is shown.
+    explicit TfrmTavrela(QStringList arguments, audio::Engine& engine, QWidget* parent = nullptr);
+    ~TfrmTavrela() override;
+
+    /// FormCreate ended the program's useful life (no file named); main() ends at once.
+    bool TerminateRequested() const { return FTerminateRequested; }
+    /// The process's exit status when FormCreate ended it.
+    int ExitCode() const { return FExitCode; }
+    /// The audio engine the window plays and decodes with.
+    audio::Engine& Engine() const { return FEngine; }
+
+    /// Called when the window asks the application to end (after a successful save);
+    /// by default it quits the application's event loop.
+    std::function<void()> OnTerminate;
+
+    // Operations (Parts of the window's own logic).
+    void LoadAudio();
+    void DecodeWaveform(const QString& AFileName);
+    void LoadStoredMarkers();
+    void SaveMarkers();
+    /// One wheel notch (+120 in, -120 out) delivered to the display at the pointer.
+    void ZoomStep(int Delta);
+
+    // Private state, in the order the window keeps it (public for the commands' tests).
+    bool Dragging = false;
+    int DragStartX = 0;
+    bool PlayingIntro = false;
+    bool PlayingChorus = false;
+    std::uint32_t Stream = 0;
+    std::uint32_t JingleStream = 0;
+    std::uint32_t SelectionSync = 0;
+    std::int64_t DurationSeconds = 0;
+    double TotalX = 0.0;
+    QString FileName;
+    QString AudioStart, AudioEnd, Intro, ChorusStart, ChorusEnd;
+    QString Comment;
+    QString StampTime;
+    QString StampJingle;
+    QString MixPoint;
+
+    // Controls.
+    QFrame* Panel1 = nullptr;
+    QPushButton* btnGravarMarcacoes = nullptr;
+    QPushButton* btnCancelarMarcacoes = nullptr;
+    QPushButton* btnMostrarTudo = nullptr;
+    QPushButton* btnRemoverSelecao = nullptr;
+    QGroupBox* gbLegenda = nullptr;
+    QPushButton* btnInicioAudio = nullptr;
+    QPushButton* btnIntroducao = nullptr;
+    QPushButton* btnInicioRefrao = nullptr;
+    QPushButton* btnFimRefrao = nullptr;
+    QPushButton* btnFimAudio = nullptr;
+    QPushButton* btnMixagem = nullptr;
+    QPushButton* btnCarimbo = nullptr;
+    QPushButton* btnComentario = nullptr;
+
+    QFrame* Panel2 = nullptr;
+    QFrame* pnlComentario = nullptr;
+    QLabel* lblComentario = nullptr;
+    QPlainTextEdit* edtComentario = nullptr;
+    QPushButton* btnConfirmarComentario = nullptr;
+    QPushButton* btnCancelarComentario = nullptr;
+    TGraphDisplay3D* GraphDisplay3D1 = nullptr;
+    QFrame* Panel4 = nullptr;
+    QToolButton* btnInicioOndas = nullptr;
+    QToolButton* btnFimOndas = nullptr;
+    QToolButton* btnZoomMenos = nullptr;
+    QToolButton* btnZoomMais = nullptr;
+    QToolButton* btnMoverOndas = nullptr;
+    QToolButton* btnMarcarOndas = nullptr;
+    QPushButton* btnStop = nullptr;
+    QPushButton* btnPlay = nullptr;
+    QLabel* lblPosicaoTitulo = nullptr;
+    QLabel* lblPosicao = nullptr;
+    QLabel* lblTamanhoTitulo = nullptr;
+    QLabel* lblTamanho = nullptr;
+    QCheckBox* CheckBox1 = nullptr;
+
+    QMenu* PopupMenu1 = nullptr;
+    QAction* menuInicioAudio = nullptr;
+    QAction* menuIntroducao = nullptr;
+    QAction* menuInicioRefrao = nullptr;
+    QAction* menuFimRefrao = nullptr;
+    QAction* menuFimAudio = nullptr;
+    QAction* menuPontoMixagem = nullptr;
+    QAction* menuCarimbo = nullptr;
+    QAction* menuComentario = nullptr;
+    QMenu* menuRemover = nullptr;
+    QAction* menuRemoverInicioAudio = nullptr;
+    QAction* menuRemoverIntroducao = nullptr;
+    QAction* menuRemoverInicioRefrao = nullptr;
+    QAction* menuRemoverFimRefrao = nullptr;
+    QAction* menuRemoverFimAudio = nullptr;
+    QAction* menuRemoverPontoMixagem = nullptr;
+    QAction* menuRemoverCarimbo = nullptr;
+    QAction* menuRemoverComentario = nullptr;
+    QAction* menuRemoverTodosMarcadores = nullptr;
+    QAction* menuTocarIntroducao = nullptr;
+    QAction* menuTocarRefrao = nullptr;
+
+    QTimer* tmrRenderGrafico = nullptr;
+
+    /// The loading window while a decode runs, else null.
+    TfrmCarregando* LoadingWindow() const { return FLoading; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildPopupMenu();
+    void BindCommands();
+    void FormCreate(const QStringList& arguments);
+    void FormDestroy();
+    void Terminate();
+    /// Connects a button's click to a guarded command.
+    void OnClick(QPushButton* button, std::function<void()> command);
+    void OnClick(QToolButton* button, std::function<void()> command);
+
+    // Handlers.
+    void btnGravarMarcacoesClick();
+    void btnZoomMaisClick();
+    void btnZoomMenosClick();
+    void tmrRenderGraficoTimer();
+    void UpdateTimeLabels();
+    QString GraphDisplay3D1NeedAxisXText(double Value);
+
+    void ConfigureDisplay();
+    /// Empties the display and adds pane 0 with one curve per channel, set up as a loaded
+    /// file shows it.
+    void BuildFilePane(int channels);
+    /// After a failed write: the file shown again with the markers as the attempt computed
+    /// them, so "Gravar marcações" can simply be pressed again.
+    void RestoreAfterFailedSave(const std::vector<TGraphData>& samples, int channels);
+    MarkerTexts CurrentTexts() const;
+    void SetTexts(const MarkerTexts& texts);
+    void ClearMarkerTexts();
+    /// Opens FileName as a module, else as a stream, with `decode` for a decoding channel.
+    std::uint32_t OpenChannel(bool decode);
+    bool IsMp3() const;
+
+    audio::Engine& FEngine;
+    bool FTerminateRequested = false;
+    int FExitCode = 0;
+    TfrmCarregando* FLoading = nullptr;
+};
+
+} // namespace tavrela

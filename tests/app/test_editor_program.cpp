@@ -1,0 +1,156 @@
+// The real program on the test display: it comes up with a file and closes from the window
+// system; without a file it shows its message and ends when the message is dismissed.
+#include "test_editor_fixtures.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+namespace tavrela {
+namespace {
+
+const QString kTitle = QStringLiteral("^Tavrela - Zelvo Sistemas$");
+
+QString Program() {
+    return QStringLiteral(TAVRELA_BINARY_DIR "/bin/tavrela");
+}
+
+QString Xdotool(const QStringList& arguments) {
+    QProcess p;
+    p.start(QStringLiteral("xdotool"), arguments);
+    p.waitForFinished(10000);
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+// Windows of the process titled like the program, polled until some appear.
+QStringList WaitForWindows(const QProcess& process, int timeoutMs) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs && process.state() == QProcess::Running) {
+        const QString out = Xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--pid"), QString::number(process.processId()),
+                                     QStringLiteral("--name"), kTitle});
+        if (!out.isEmpty()) {
+            return out.split(QLatin1Char('\n'));
+        }
+        QThread::msleep(200);
+    }
+    return {};
+}
+
+// What a window manager sends when the close box is pressed (WM_DELETE_WINDOW), through the
+// X library loaded at run time. The test display has no window manager to do it.
+bool RequestClose(unsigned long window) {
+    void* x11 = dlopen("libX11.so.6", RTLD_NOW);
+    if (x11 == nullptr) {
+        return false;
+    }
+    struct ClientMessage {
+        int type;
+        unsigned long serial;
+        int send_event;
+        void* display;
+        unsigned long window;
+        unsigned long message_type;
+        int format;
+        long data[5];
+    };
+    union Event {
+        ClientMessage xclient;
+        long pad[24];
+    };
+    using OpenDisplay = void* (*)(const char*);
+    using InternAtom = unsigned long (*)(void*, const char*, int);
+    using SendEvent = int (*)(void*, unsigned long, int, long, Event*);
+    using Display = int (*)(void*);
+    const auto open = reinterpret_cast<OpenDisplay>(dlsym(x11, "XOpenDisplay"));
+    const auto intern = reinterpret_cast<InternAtom>(dlsym(x11, "XInternAtom"));
+    const auto send = reinterpret_cast<SendEvent>(dlsym(x11, "XSendEvent"));
+    const auto flush = reinterpret_cast<Display>(dlsym(x11, "XFlush"));
+    const auto close = reinterpret_cast<Display>(dlsym(x11, "XCloseDisplay"));
+    void* display = open && intern && send && flush && close ? open(nullptr) : nullptr;
+    if (display == nullptr) {
+        dlclose(x11);
+        return false;
+    }
+    Event event{};
+    event.xclient.type = 33; // ClientMessage
+    event.xclient.window = window;
+    event.xclient.message_type = intern(display, "WM_PROTOCOLS", 0);
+    event.xclient.format = 32;
+    event.xclient.data[0] = static_cast<long>(intern(display, "WM_DELETE_WINDOW", 0));
+    const bool sent = send(display, window, 0, 0, &event) != 0;
+    flush(display);
+    close(display);
+    dlclose(x11);
+    return sent;
+}
+
+class EditorProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (qEnvironmentVariableIsEmpty("DISPLAY")) {
+            GTEST_SKIP() << "needs the test display";
+        }
+        ASSERT_TRUE(QFile::exists(Program())) << Program().toStdString();
+    }
+    void TearDown() override {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(5000);
+        }
+    }
+    QProcess process;
+    QTemporaryDir dir;
+};
+
+TEST_F(EditorProgram, ComesUpWithTheFileAndClosesFromTheWindowSystem) {
+    const QString mp3 = testing::MakeMp3(dir, QStringLiteral("song.mp3"), 5.0, 2);
+    process.start(Program(), {mp3});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    const QStringList windows = WaitForWindows(process, 60000);
+    ASSERT_EQ(windows.size(), 1) << "the main window, and no message";
+    const QString geometry = Xdotool({QStringLiteral("getwindowgeometry"), windows.first()});
+    EXPECT_TRUE(geometry.contains(QStringLiteral("684x367"))) << geometry.toStdString();
+
+    // The window system's close request: the program ends at once, without saving.
+    const QByteArray before = testing::ReadAll(mp3);
+    ASSERT_TRUE(RequestClose(windows.first().toULong()));
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+    EXPECT_EQ(testing::ReadAll(mp3), before);
+}
+
+TEST_F(EditorProgram, WithoutAFileItShowsTheMessageAndEndsWhenItIsDismissed) {
+    process.setProcessChannelMode(QProcess::SeparateChannels);
+    process.start(Program(), {});
+    ASSERT_TRUE(process.waitForStarted(10000));
+    const QStringList windows = WaitForWindows(process, 60000);
+    ASSERT_FALSE(windows.isEmpty());
+    // The message, as shown, is also written on stderr.
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray errors;
+    while (!errors.contains("Nenhum áudio foi informado.") && timer.elapsed() < 10000) {
+        process.waitForReadyRead(200);
+        errors += process.readAllStandardError();
+    }
+    EXPECT_TRUE(errors.contains("Nenhum áudio foi informado.")) << errors.toStdString();
+    EXPECT_EQ(process.state(), QProcess::Running) << "the message waits for the operator";
+
+    for (const QString& w : WaitForWindows(process, 5000)) {
+        Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), w});
+        Xdotool({QStringLiteral("key"), QStringLiteral("Return")});
+    }
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+} // namespace
+} // namespace tavrela

@@ -1,0 +1,355 @@
+// The main window in process, on files generated for each test: start-up, loading, the
+// stored markers, saving and its failure, closing without saving.
+#include "test_editor_fixtures.h"
+
+#include <app/editor/editor_conventions.h>
+#include <app/editor/loading_window.h>
+#include <app/editor/main_window.h>
+#include <app/markers/time_text.h>
+#include <audio/engine.h>
+#include <display/graph_display_3d.h>
+#include <display/model/model.h>
+#include <tags/tag.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tavrela {
+namespace {
+
+using testing::Id3v23Tag;
+using testing::MakeMp3;
+using testing::MakeWav;
+using testing::PrependToFile;
+using testing::ReadAll;
+
+const QString kNoDevice = QStringLiteral("Não foi possível iniciar o dispositivo de áudio padrão!");
+
+class EditorWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        SetMessagePresenter([this](const QString& text) { shown << text; });
+    }
+    void TearDown() override {
+        window.reset();
+        SetMessagePresenter({});
+    }
+
+    TfrmTavrela& Open(const QStringList& arguments) {
+        window = std::make_unique<TfrmTavrela>(arguments, engine);
+        window->OnTerminate = [this] { terminated = true; };
+        return *window;
+    }
+    // Messages other than the start-up note that there is no sound device (there is none
+    // in these tests: the engine runs on its silent output).
+    QStringList Messages() const {
+        QStringList m = shown;
+        m.removeAll(kNoDevice);
+        return m;
+    }
+    TGraphDisplayItem& Pane() const { return window->GraphDisplay3D1->Items()[0]; }
+
+    QTemporaryDir dir;
+    audio::Engine engine{audio::EngineOptions{false, true, 50}};
+    std::unique_ptr<TfrmTavrela> window;
+    QStringList shown;
+    bool terminated = false;
+};
+
+// Size of the ID3v2 tag at the start of `bytes` (header included), 0 without one.
+int TagSize(const QByteArray& bytes) {
+    if (!bytes.startsWith("ID3") || bytes.size() < 10) {
+        return 0;
+    }
+    int size = 0;
+    for (int i = 6; i < 10; ++i) {
+        size = (size << 7) | (static_cast<unsigned char>(bytes[i]) & 0x7F);
+    }
+    return size + 10;
+}
+
+// Text of an ID3v2.3 text frame in `bytes` (encoding byte skipped), or null when absent.
+QByteArray FrameText(const QByteArray& bytes, const QByteArray& id) {
+    const int end = TagSize(bytes);
+    int pos = 10;
+    while (pos + 10 <= end && bytes[pos] != '\0') {
+        const QByteArray frameId = bytes.mid(pos, 4);
+        int size = 0;
+        for (int i = 4; i < 8; ++i) {
+            size = (size << 8) | static_cast<unsigned char>(bytes[pos + i]);
+        }
+        if (frameId == id) {
+            return bytes.mid(pos + 11, size - 1);
+        }
+        pos += 10 + size;
+    }
+    return {};
+}
+
+TEST_F(EditorWindow, WithoutAnArgumentItSaysSoAndEndsWithoutLoading) {
+    TfrmTavrela& w = Open({});
+    EXPECT_EQ(shown, (QStringList{kNoDevice, QStringLiteral("Nenhum áudio foi informado.")}));
+    EXPECT_TRUE(w.TerminateRequested());
+    EXPECT_EQ(w.GraphDisplay3D1->Items().Count(), 0);
+    EXPECT_EQ(w.Stream, 0u);
+}
+
+TEST_F(EditorWindow, TheFirstArgumentIsLoadedRelativeToTheWorkingFolder) {
+    MakeMp3(dir, QStringLiteral("first.mp3"), 2.0, 1);
+    MakeWav(dir, QStringLiteral("second.wav"), 1.0, 2);
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    TfrmTavrela& w = Open({QStringLiteral("first.mp3"), QStringLiteral("second.wav")});
+    QDir::setCurrent(previous);
+
+    EXPECT_TRUE(Messages().isEmpty()) << Messages().join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(w.TerminateRequested());
+    EXPECT_EQ(w.FileName, QFileInfo(dir.filePath(QStringLiteral("first.mp3"))).absoluteFilePath());
+    ASSERT_EQ(w.GraphDisplay3D1->Items().Count(), 1);
+    EXPECT_EQ(Pane().Caption.Text, QStringLiteral("first.mp3"));
+    EXPECT_EQ(Pane().ChannelCount, 1);
+    EXPECT_NE(w.Stream, 0u);
+    EXPECT_EQ(engine.isActive(w.Stream), audio::ChannelState::Stopped);
+    EXPECT_EQ(engine.position(w.Stream), 0);
+    // The loading window is gone and the commands are back.
+    EXPECT_EQ(w.LoadingWindow(), nullptr);
+    EXPECT_TRUE(w.Panel1->isEnabled());
+    EXPECT_TRUE(w.Panel2->isEnabled());
+}
+
+TEST_F(EditorWindow, ChannelsBecomeCurvesLanesAndCaptions) {
+    struct Case {
+        QString file;
+        int channels;
+        int fontSize;
+    };
+    MakeMp3(dir, QStringLiteral("mono.mp3"), 1.5, 1);
+    MakeWav(dir, QStringLiteral("six.wav"), 1.0, 6, 48000);
+    for (const Case& c :
+         {Case{QStringLiteral("mono.mp3"), 1, 12}, Case{QStringLiteral("six.wav"), 6, 10}}) {
+        SCOPED_TRACE(c.file.toStdString());
+        TfrmTavrela& w = Open({dir.filePath(c.file)});
+        const TGraphDisplay3D& d = *w.GraphDisplay3D1;
+        EXPECT_TRUE(d.ShowCursor);
+        EXPECT_TRUE(d.SolidCursor);
+        EXPECT_TRUE(d.AllowQuickPlay);
+        EXPECT_EQ(d.MaximumVertexCount, 500000);
+        EXPECT_FALSE(d.Animate);
+        const TGraphDisplayItem& pane = Pane();
+        EXPECT_EQ(pane.DisplayMode, 4);
+        EXPECT_EQ(pane.ChannelCount, c.channels);
+        EXPECT_EQ(pane.Axis.AxisY.Font.Size, c.fontSize);
+        EXPECT_FALSE(pane.Axis.Visible);
+        EXPECT_EQ(pane.Axis.AxisY.ScaleMode, 3);
+        EXPECT_FALSE(pane.Axis.AxisY.LabelsVisible);
+        EXPECT_FALSE(pane.Axis.AxisX.GridVisible);
+        EXPECT_EQ(pane.Caption.Text, c.file);
+        ASSERT_EQ(pane.GraphItems.Count(), c.channels);
+        const std::size_t frames = pane.GraphItems[0].Samples.Length();
+        EXPECT_GT(frames, 0u);
+        EXPECT_EQ(pane.XMax, static_cast<double>(frames) * c.channels * 4);
+        EXPECT_EQ(w.TotalX, pane.XMax);
+        for (int i = 0; i < c.channels; ++i) {
+            const TGraphDisplayGraphItem& curve = pane.GraphItems[i];
+            EXPECT_EQ(curve.Caption, QStringLiteral("Canal %1").arg(i + 1));
+            EXPECT_EQ(curve.Channel, i);
+            EXPECT_EQ(curve.Color, 0x008000u);
+            EXPECT_EQ(curve.BaseColor, 0x00FF00u);
+            EXPECT_EQ(curve.PrimitiveType, 4);
+            EXPECT_EQ(curve.Samples.Length(), frames);
+        }
+        window.reset();
+    }
+}
+
+TEST_F(EditorWindow, ThreeMinutesOfStereoFillTheArraysExactly) {
+    const QString wav = MakeWav(dir, QStringLiteral("long.wav"), 180.0, 2);
+    Open({wav});
+    ASSERT_EQ(Pane().GraphItems.Count(), 2);
+    EXPECT_EQ(Pane().GraphItems[0].Samples.Length(), 7938000u);
+    EXPECT_EQ(Pane().GraphItems[1].Samples.Length(), 7938000u);
+    EXPECT_EQ(Pane().XMax, 63504000.0);
+    EXPECT_EQ(window->DurationSeconds, 180);
+}
+
+TEST_F(EditorWindow, StoredMarkerTextsBecomeMarkersOnTheDurationScale) {
+    const QString mp3 = MakeMp3(dir, QStringLiteral("tagged.mp3"), 75.0, 2);
+    PrependToFile(mp3, Id3v23Tag({{"TMXI", "00:05"}, {"TRFF", "01:10.5"}}));
+    TfrmTavrela& w = Open({mp3});
+    EXPECT_TRUE(Messages().isEmpty());
+    EXPECT_EQ(w.DurationSeconds, 75);
+    EXPECT_EQ(w.AudioStart, QStringLiteral("00:05"));
+    EXPECT_EQ(w.ChorusEnd, QStringLiteral("01:10.5"));
+    ASSERT_EQ(Pane().Markers.Count(), 2);
+    const TGraphDisplayMarker& start = Pane().Markers[0];
+    const TGraphDisplayMarker& chorusEnd = Pane().Markers[1];
+    EXPECT_EQ(start.Caption, QStringLiteral("Início"));
+    EXPECT_EQ(start.Color, 0xFFFF00u);
+    EXPECT_DOUBLE_EQ(start.X, SecondsToX(75, 5.0, w.TotalX));
+    EXPECT_EQ(chorusEnd.Caption, QStringLiteral("Fim do Refrão"));
+    EXPECT_EQ(chorusEnd.Color, 0x00FFFFu);
+    EXPECT_DOUBLE_EQ(chorusEnd.X, SecondsToX(75, 70.5, w.TotalX));
+}
+
+TEST_F(EditorWindow, AJingleAloneCreatesNoMarkerAndABadTextIsSkipped) {
+    const QString jingle = MakeMp3(dir, QStringLiteral("jingle.mp3"), 2.0, 2);
+    PrependToFile(jingle, Id3v23Tag({{"TVIN", "Vinhetas\\abertura.mp3"}}));
+    Open({jingle});
+    EXPECT_EQ(window->StampJingle, QStringLiteral("Vinhetas\\abertura.mp3"));
+    EXPECT_EQ(Pane().Markers.Count(), 0);
+    EXPECT_TRUE(Messages().isEmpty());
+    window.reset();
+
+    const QString bad = MakeMp3(dir, QStringLiteral("bad.mp3"), 3.0, 2);
+    PrependToFile(bad, Id3v23Tag({{"TINT", "1:2x"}, {"TRFF", "00:01"}}));
+    Open({bad});
+    ASSERT_EQ(Messages().size(), 1);
+    EXPECT_TRUE(Messages()[0].contains(QStringLiteral("1:2x")) ||
+                Messages()[0].contains(QStringLiteral("2x")))
+        << Messages()[0].toStdString();
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(Pane().Markers[0].Color, 0x00FFFFu);
+}
+
+TEST_F(EditorWindow, AFileThatIsNotAudioIsRefused) {
+    const QString path = dir.filePath(QStringLiteral("notes.mp3"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4000, 'x'));
+    file.close();
+    TfrmTavrela& w = Open({path});
+    EXPECT_EQ(Messages(),
+              QStringList{QStringLiteral("Não foi possível carregar o arquivo de áudio!")});
+    EXPECT_EQ(w.Stream, 0u);
+    EXPECT_EQ(w.GraphDisplay3D1->Items().Count(), 0);
+}
+
+// A tagged stereo file with frames the save must keep.
+QString MakeTaggedSong(const QTemporaryDir& dir) {
+    const QString mp3 = MakeMp3(dir, QStringLiteral("song.mp3"), 20.0, 2);
+    PrependToFile(mp3, Id3v23Tag({{"TIT2", "Canção"},
+                                  {"TPE1", "Artista"},
+                                  {"TINT", "00:02.5"},
+                                  {"TMXF", "00:18"},
+                                  {"COMM", "antigo"}}));
+    return mp3;
+}
+
+TEST_F(EditorWindow, SavingWritesTheMarkersKeepsTheRestAndEnds) {
+    const QString mp3 = MakeTaggedSong(dir);
+    const QByteArray before = ReadAll(mp3);
+    TfrmTavrela& w = Open({mp3});
+    ASSERT_EQ(Pane().Markers.Count(), 2);
+    Pane().Markers[0].X = SecondsToX(w.DurationSeconds, 4.25, w.TotalX); // the intro moves
+    TGraphDisplayMarker& mix = Pane().Markers.Add();
+    mix.X = SecondsToX(w.DurationSeconds, 15.0, w.TotalX);
+    mix.Color = 0x008080;
+    w.Comment = QStringLiteral("novo comentário");
+
+    QTest::mouseClick(w.btnGravarMarcacoes, Qt::LeftButton);
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Marcações efetuadas com sucesso.")});
+    EXPECT_TRUE(terminated);
+
+    const QByteArray after = ReadAll(mp3);
+    EXPECT_EQ(FrameText(after, "TINT"), QByteArray("00:04.25"));
+    EXPECT_EQ(FrameText(after, "TPMI"), QByteArray("00:15"));
+    EXPECT_EQ(FrameText(after, "TMXF"), QByteArray("00:18"));
+    EXPECT_EQ(FrameText(after, "TCAD"), QByteArray("S"));
+    EXPECT_TRUE(FrameText(after, "TRFI").isNull());
+    // The audio after the tag is untouched.
+    EXPECT_EQ(after.mid(TagSize(after)), before.mid(TagSize(before)));
+
+    // The tag reader agrees, comment and untouched texts included.
+    tags::CreateTagObjects(".mp3");
+    tags::ReadTag(QFile::encodeName(mp3).toStdString());
+    const tags::Tag& tag = tags::CurrentTag;
+    EXPECT_EQ(tag.Intro, "00:04.25");
+    EXPECT_EQ(tag.MixPoint, "00:15");
+    EXPECT_EQ(tag.Comment, "novo comentário");
+    EXPECT_EQ(tag.Title, "Canção");
+    EXPECT_EQ(tag.Artist, "Artista");
+    tags::FreeTagObjects(".MP3");
+}
+
+TEST_F(EditorWindow, AFailedWriteKeepsTheWorkAndASecondPressRetries) {
+    const QString mp3 = MakeTaggedSong(dir);
+    const QString away = mp3 + QStringLiteral(".away");
+    TfrmTavrela& w = Open({mp3});
+    Pane().Markers[0].X = SecondsToX(w.DurationSeconds, 6.0, w.TotalX);
+    w.Comment = QStringLiteral("revisto");
+    w.StampJingle = QStringLiteral("Vinhetas\\x.mp3");
+    ASSERT_TRUE(QFile::rename(mp3, away)); // the file vanishes under the editor
+
+    QTest::mouseClick(w.btnGravarMarcacoes, Qt::LeftButton);
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral(
+                              "Não foi possível efetuar as marcações. O áudio pode estar sendo "
+                              "utilizado por outro processo.")});
+    EXPECT_FALSE(terminated);
+    ASSERT_EQ(w.GraphDisplay3D1->Items().Count(), 1);
+    EXPECT_EQ(Pane().GraphItems.Count(), 2);
+    EXPECT_GT(Pane().GraphItems[0].Samples.Length(), 0u);
+    ASSERT_EQ(Pane().Markers.Count(), 2);
+    EXPECT_DOUBLE_EQ(Pane().Markers[0].X, SecondsToX(w.DurationSeconds, 6.0, w.TotalX));
+    EXPECT_EQ(w.Comment, QStringLiteral("revisto"));
+    EXPECT_EQ(w.StampJingle, QStringLiteral("Vinhetas\\x.mp3"));
+
+    shown.clear();
+    ASSERT_TRUE(QFile::rename(away, mp3));
+    QTest::mouseClick(w.btnGravarMarcacoes, Qt::LeftButton);
+    EXPECT_EQ(Messages(), QStringList{QStringLiteral("Marcações efetuadas com sucesso.")});
+    EXPECT_TRUE(terminated);
+    const QByteArray after = ReadAll(mp3);
+    EXPECT_EQ(FrameText(after, "TINT"), QByteArray("00:06"));
+    EXPECT_EQ(FrameText(after, "TVIN"), QByteArray("Vinhetas\\x.mp3"));
+}
+
+TEST_F(EditorWindow, ClosingAfterEditsLeavesTheFileAsItWas) {
+    const QString mp3 = MakeTaggedSong(dir);
+    const QByteArray before = ReadAll(mp3);
+    TfrmTavrela& w = Open({mp3});
+    w.show();
+    Pane().Markers[0].X = 1000.0;
+    w.Comment = QStringLiteral("descartado");
+    EXPECT_TRUE(w.close());
+    window.reset();
+    EXPECT_EQ(ReadAll(mp3), before);
+    EXPECT_TRUE(Messages().isEmpty());
+}
+
+TEST_F(EditorWindow, AWavFileIsShownButItsMarkersAreNotWritten) {
+    const QString wav = MakeWav(dir, QStringLiteral("take.wav"), 4.0, 2);
+    const QByteArray before = ReadAll(wav);
+    TfrmTavrela& w = Open({wav});
+    EXPECT_EQ(w.DurationSeconds, 4);
+    TGraphDisplayMarker& intro = Pane().Markers.Add();
+    intro.X = SecondsToX(4, 1.0, w.TotalX);
+    intro.Color = 0x0000FF;
+
+    QTest::mouseClick(w.btnGravarMarcacoes, Qt::LeftButton);
+    EXPECT_EQ(Messages(),
+              QStringList{QStringLiteral("Não é possível gravar marcações em arquivos WAV.")});
+    EXPECT_FALSE(terminated);
+    EXPECT_NE(w.Stream, 0u);
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(Pane().GraphItems.Count(), 2);
+    EXPECT_EQ(ReadAll(wav), before);
+}
+
+TEST(EditorStartup, OnlyVersionTwoFourOfTheAudioLibraryPasses) {
+    EXPECT_TRUE(AudioVersionSupported(0x0204000F)); // 2.4.15.0
+    EXPECT_TRUE(AudioVersionSupported(0x02040000));
+    EXPECT_FALSE(AudioVersionSupported(0x02030000));
+    EXPECT_FALSE(AudioVersionSupported(0x03000000));
+    EXPECT_TRUE(AudioVersionSupported(audio::Engine::version()));
+}
+
+} // namespace
+} // namespace tavrela
