@@ -16,9 +16,12 @@ if(TAVRELA_FUZZ)
     if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
         message(FATAL_ERROR "TAVRELA_FUZZ needs clang (libFuzzer): configure with CXX=clang++")
     endif()
-    # Coverage feedback inside our libraries, not only in the fuzz programs themselves; the
-    # ASan runtime provides the hooks for the programs that are not fuzzers.
-    add_compile_options(-fsanitize=fuzzer-no-link)
+    # Coverage feedback inside our libraries, not only in the fuzz programs themselves. The
+    # sanitizer runtime supplies the coverage hooks to the programs that are not fuzzers;
+    # without it they would not link, so then only the fuzz programs are instrumented.
+    if(TAVRELA_SANITIZE)
+        add_compile_options(-fsanitize=fuzzer-no-link)
+    endif()
 endif()
 
 # tavrela_fuzz_target(NAME SOURCES... LIBS...): a libFuzzer program plus a short smoke run in

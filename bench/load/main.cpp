@@ -3,6 +3,7 @@
 // memory of the load against the size of the finished sample arrays. Needs a display (the
 // waveform geometry is built on a real GL context): run it under Xvfb.
 #include <app/editor/editor_conventions.h>
+#include <app/editor/engine_waveform_source.h>
 #include <app/editor/main_window.h>
 #include <audio/engine.h>
 #include <display/graph_display_3d.h>
@@ -16,12 +17,15 @@
 
 #include <mpg123.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
+
+constexpr int kRuns = 3;
 
 bool Run(const QString& program, const QStringList& args) {
     QProcess p;
@@ -92,7 +96,29 @@ void ResetPeakRss() {
 struct LoadFigures {
     double loadMs = 0;
     double peakVsArrays = 0;
+    double geometryMs = 0;
 };
+
+// The decode alone, the window's way (blocks into the curves' arrays), without the window:
+// shows how much of the load is the decode and how much the rest.
+double DecodeOnlyMs(const QString& path) {
+    tavrela::audio::Engine engine(tavrela::audio::EngineOptions{false, true, 50});
+    engine.init();
+    QElapsedTimer timer;
+    timer.start();
+    const auto flags = tavrela::audio::ChannelFlags::Float | tavrela::audio::ChannelFlags::Prescan |
+                       tavrela::audio::ChannelFlags::Decode;
+    const auto channel = engine.createStream(QFile::encodeName(path).toStdString(), flags);
+    tavrela::EngineWaveformSource source(engine, channel);
+    std::vector<tavrela::TGraphData> curves(static_cast<std::size_t>(source.Channels()));
+    std::vector<tavrela::TGraphData*> targets;
+    for (auto& c : curves) {
+        targets.push_back(&c);
+    }
+    tavrela::DecodeWaveformInto(source, targets, {});
+    engine.freeStream(channel);
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
 
 LoadFigures MeasureLoad(tavrela::TfrmTavrela& window, const QString& path) {
     window.FileName = path;
@@ -111,6 +137,10 @@ LoadFigures MeasureLoad(tavrela::TfrmTavrela& window, const QString& path) {
         arrayBytes += static_cast<double>(curve.Samples.Length()) * sizeof(tavrela::TGDGISample);
     }
     LoadFigures f;
+    QElapsedTimer geometry;
+    geometry.start();
+    window.GraphDisplay3D1->InitializeGeometries(0); // the curves' geometry, built again
+    f.geometryMs = static_cast<double>(geometry.nsecsElapsed()) / 1e6;
     f.loadMs = ms;
     f.peakVsArrays = arrayBytes > 0 ? static_cast<double>(peak - before) * 1024.0 / arrayBytes : 0;
     return f;
@@ -161,11 +191,26 @@ int main(int argc, char** argv) {
             return 1;
         }
         // Warm the file cache so both measure decoding, not the disk.
+        // The best of a few runs of each, taken in turns, so that a busy machine weighs
+        // on both sides alike.
         FloorDecodeMs(mp3);
-        const double floorMs = FloorDecodeMs(mp3);
-        const LoadFigures load = MeasureLoad(window, mp3);
+        double floorMs = 0;
+        double decodeMs = 0;
+        LoadFigures load;
+        for (int run = 0; run < kRuns; ++run) {
+            const double f = FloorDecodeMs(mp3);
+            const double d = DecodeOnlyMs(mp3);
+            const LoadFigures l = MeasureLoad(window, mp3);
+            floorMs = run == 0 ? f : std::min(floorMs, f);
+            decodeMs = run == 0 ? d : std::min(decodeMs, d);
+            load.loadMs = run == 0 ? l.loadMs : std::min(load.loadMs, l.loadMs);
+            load.geometryMs = run == 0 ? l.geometryMs : std::min(load.geometryMs, l.geometryMs);
+            load.peakVsArrays = std::max(load.peakVsArrays, l.peakVsArrays);
+        }
         std::printf("%s_load_ms: %.1f ms\n", v.name, load.loadMs);
         std::printf("%s_floor_ms: %.1f ms\n", v.name, floorMs);
+        std::printf("%s_decode_only_ms: %.1f ms\n", v.name, decodeMs);
+        std::printf("%s_geometry_ms: %.1f ms\n", v.name, load.geometryMs);
         std::printf("%s_load_vs_floor: %.3f ratio\n", v.name, load.loadMs / floorMs);
         std::printf("%s_peak_rss_vs_arrays: %.3f ratio\n", v.name, load.peakVsArrays);
         std::fflush(stdout);

@@ -151,8 +151,9 @@ struct Engine::Impl {
                 if (hit) {
                     // Mix time: the callback sees the channel stopped exactly at the sync, so
                     // a pause from it lets no later sample into the mix.
+                    const std::uint64_t at = ch.pos;
                     lock.unlock();
-                    fire(channelPtr, ch.pos);
+                    fire(channelPtr, at);
                     lock.lock();
                     continue;
                 }
@@ -206,8 +207,9 @@ struct Engine::Impl {
             ch.stagedOffset = 0;
             ch.stagedStart = from;
             if (hit) {
+                const std::uint64_t at = ch.pos;
                 lock.unlock();
-                fire(channelPtr, ch.pos);
+                fire(channelPtr, at);
                 lock.lock();
                 if (ch.state != ChannelState::Playing && ch.stagedCount > 0) {
                     ch.draining = true; // paused from the sync: play out up to it
@@ -508,8 +510,9 @@ std::uint32_t Engine::getData(ChannelHandle channel, float* buffer, std::uint32_
             buffer + done * static_cast<std::size_t>(ch->info.channels), frames - done, hit);
         done += got;
         if (hit) {
+            const std::uint64_t at = ch->pos;
             lock.unlock();
-            impl_->fire(ch, ch->pos);
+            impl_->fire(ch, at);
             lock.lock();
             continue;
         }
@@ -541,7 +544,7 @@ bool Engine::play(ChannelHandle channel, bool restart) {
             return false;
         }
         const ChannelState state = d.stateOf(*ch);
-        if (restart || ch->mixEnded || (ch->dataEnded && ch->stagedOffset == ch->stagedCount)) {
+        if (restart || ch->mixEnded) {
             if (!ch->seekTo(0)) {
                 return false;
             }

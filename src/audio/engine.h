@@ -108,7 +108,8 @@ public:
     /// Releases the device and every channel; init() may be called again afterwards.
     void free();
 
-    /// Loads a tracker module; 0 when the file is not a module or cannot be read.
+    /// Loads a tracker module, rendered as stereo at the output rate (44100 Hz before init());
+    /// 0 when the file is not a module or cannot be read.
     ChannelHandle loadModule(const std::filesystem::path& file, ChannelFlags flags);
     /// Opens an MPEG audio, WAV, AIFF, FLAC or Ogg file as a stream; 0 on failure.
     ChannelHandle createStream(const std::filesystem::path& file, ChannelFlags flags);
@@ -140,7 +141,7 @@ public:
     /// State of a channel; Stopped for an invalid handle.
     ChannelState isActive(ChannelHandle channel) const;
     /// Plays a channel from its current position (from the start when `restart` is set or the
-    /// channel had ended). False for an invalid or decode handle.
+    /// channel had played to its end). False for an invalid or decode handle, or before init().
     bool play(ChannelHandle channel, bool restart = false);
     /// Pauses a playing channel; a pause from a sync callback stops exactly at the sync.
     bool pause(ChannelHandle channel);
@@ -148,7 +149,9 @@ public:
     bool stop(ChannelHandle channel);
 
     /// Places a sync at byte `bytes` of a channel: `callback` runs each time playback passes
-    /// that position, until removed. 0 for an invalid handle or an empty callback.
+    /// that position (reaches it from before it; starting exactly on it is not passing), until
+    /// removed. Decode channels fire theirs inside getData(). 0 for an invalid handle or an
+    /// empty callback.
     SyncHandle setSync(ChannelHandle channel, std::int64_t bytes, SyncCallback callback,
                        std::uintptr_t user = 0);
     /// Removes a sync; once this returns its callback does not run again. A sync that is gone

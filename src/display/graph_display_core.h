@@ -1,8 +1,9 @@
 #pragma once
 // Everything of the waveform display that is not a widget: published properties and events,
 // the model, navigation (zoom, scroll, pointer-to-value mapping), pointer and key reactions
-// and the sample thread. It reaches the screen only through the small set of virtual hooks
-// at the bottom, which the widget implements and tests replace.
+// and the sample thread. It reaches the screen only through its device side
+// (IGraphDisplayDevice) and the small set of virtual hooks at the bottom, which the widget
+// implements and tests replace.
 #include "display/model/model.h"
 #include "display/render/render_host.h"
 #include "graph_display_events.h"
@@ -131,7 +132,6 @@ public:
     void HandleMouseDown(TMouseButton Button, int X, int Y);
     void HandleMouseMove(int X, int Y);
     /// Rebuilds the pane selection band; with Notify fires OnSelection.
-    /// The panel's drag flags and the hovered marker are the display's pointer state.
     void UpdateSelection(bool Notify);
     void UpdateGraphItemSelection(bool Notify, TGraphDisplayGraphItem& GraphItem);
 

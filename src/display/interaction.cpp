@@ -16,6 +16,13 @@ template <typename F> void trapped(F&& work) {
     }
 }
 
+// The panel keeps the pointer while a button is held, so columns left of it arrive negative.
+// As an unsigned column they would land far beyond the range's end and a leftward drag would
+// jump to the right; they are taken as the panel's left edge instead.
+std::uint32_t PanelColumn(int X) {
+    return X < 0 ? 0u : static_cast<std::uint32_t>(X);
+}
+
 } // namespace
 
 // ---- marker hover
@@ -90,7 +97,7 @@ void TGraphDisplayCore::UpdateGraphItemSelection(bool Notify, TGraphDisplayGraph
 
 void TGraphDisplayCore::HandleMouseDown(TMouseButton Button, int X, int Y) {
     trapped([&] {
-        const double value = MousePosition2XValue(static_cast<std::uint32_t>(X));
+        const double value = MousePosition2XValue(PanelColumn(X));
         TGraphDisplayItem& item = ActiveItem();
         TPanelDragState& state = PanelState();
         switch (Button) {
@@ -127,7 +134,7 @@ void TGraphDisplayCore::HandleMouseDown(TMouseButton Button, int X, int Y) {
 }
 
 void TGraphDisplayCore::HandleMouseMove(int X, int Y) {
-    const double value = MousePosition2XValue(static_cast<std::uint32_t>(X));
+    const double value = MousePosition2XValue(PanelColumn(X));
     TGraphDisplayItem& item = ActiveItem();
     TPanelDragState& state = PanelState();
     if (state.LeftButtonDown) {

@@ -19,7 +19,7 @@ TSampleScrollBar::TSampleScrollBar(TGraphDisplayCore* Display, QWidget* parent)
     FPageSize = 600;
     FLargeChange = 10;
     hide();
-    // Clicks and drags on the bar itself arrive as slider actions.
+    // Clicks and drags on the bar itself arrive as slider actions, within the last page.
     connect(this, &QAbstractSlider::actionTriggered, this, [this](int) {
         if (!FSyncing) {
             SetPosition(sliderPosition());
@@ -28,14 +28,16 @@ TSampleScrollBar::TSampleScrollBar(TGraphDisplayCore* Display, QWidget* parent)
     syncSlider();
 }
 
+int TSampleScrollBar::LastPage() const {
+    return std::max(FMin, FMax - FPageSize);
+}
+
 void TSampleScrollBar::syncSlider() {
     FSyncing = true;
-    // The slider's own maximum is the last position at which a whole page still fits.
-    const int top = std::max(FMin, FMax - std::max(FPageSize, 1) + 1);
-    setRange(FMin, top);
+    setRange(FMin, LastPage());
     setPageStep(std::max(FPageSize, 1));
     setSingleStep(FSmallChange);
-    setValue(std::clamp(FPosition, FMin, top));
+    setValue(std::clamp(FPosition, FMin, LastPage()));
     FSyncing = false;
 }
 
@@ -88,9 +90,10 @@ void TSampleScrollBar::SetLargeChange(int Value) {
 }
 
 void TSampleScrollBar::DefaultKeyHandling(std::uint16_t CharCode) {
-    // Computed in 64 bits: a step from the ends of the int range must not wrap.
+    // The operator's moves stop at the last whole page, so the view never runs past the
+    // end of the range. Computed in 64 bits: a step must not wrap.
     auto step = [this](long long delta) {
-        SetPosition(static_cast<int>(std::clamp<long long>(FPosition + delta, FMin, FMax)));
+        SetPosition(static_cast<int>(std::clamp<long long>(FPosition + delta, FMin, LastPage())));
     };
     switch (CharCode) {
     case 37: // left
@@ -111,7 +114,7 @@ void TSampleScrollBar::DefaultKeyHandling(std::uint16_t CharCode) {
         SetPosition(FMin);
         break;
     case 35: // end
-        SetPosition(FMax);
+        SetPosition(LastPage());
         break;
     default:
         break;

@@ -41,7 +41,7 @@ public:
     std::function<void(QObject* Sender)> OnChange;
 
     /// The bar's own keyboard interface, on a virtual key code: arrows by SmallChange, page
-    /// keys by LargeChange, Home and End to the ends.
+    /// keys by LargeChange, Home and End to the first and the last page.
     void DefaultKeyHandling(std::uint16_t CharCode);
 
 protected:
@@ -49,6 +49,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    /// The position that shows the last whole page.
+    int LastPage() const;
     void syncSlider();
 
     TGraphDisplayCore* Display;

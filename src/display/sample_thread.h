@@ -30,6 +30,8 @@ public:
     void Start();
     /// The packet is not delivered once the handler returns; the end is still reported.
     void Terminate() { Terminated.store(true); }
+    /// Whether termination was asked for; a long handler may poll it to give up early.
+    bool TerminationRequested() const { return Terminated.load(); }
     /// Waits for the worker to end; safe to call more than once.
     void WaitFor();
     bool Running() const { return !Finished.load(); }

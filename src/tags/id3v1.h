@@ -25,6 +25,8 @@ public:
     std::string Comment;
     std::uint8_t Track = 0;
     std::uint8_t GenreID = 255;
+
+    bool operator==(const TID3v1&) const = default;
 };
 
 /// Genre name by number (0-147), empty otherwise.

@@ -126,6 +126,25 @@ std::uint16_t TrackNumber(const std::string& text) {
     return static_cast<std::uint16_t>(value);
 }
 
+// Genre text without its leading numeric references: (13)Pop gives Pop, (13)(17) gives
+// nothing. Parentheses elsewhere are the genre's own (Rock (Live)).
+std::string WithoutGenreReferences(const std::string& genre) {
+    std::size_t pos = 0;
+    while (pos < genre.size() && genre[pos] == '(') {
+        const auto close = genre.find(')', pos);
+        if (close == std::string::npos || close == pos + 1) {
+            break;
+        }
+        const std::string ref = genre.substr(pos + 1, close - pos - 1);
+        const bool number = ref.find_first_not_of("0123456789") == std::string::npos;
+        if (!number && ref != "RX" && ref != "CR") {
+            break;
+        }
+        pos = close + 1;
+    }
+    return TrimControls(genre.substr(pos));
+}
+
 std::string FirstCodePoints(const std::string& s, int count) {
     std::size_t i = 0;
     for (int n = 0; n < count && i < s.size(); ++n) {
@@ -261,9 +280,7 @@ bool TID3v2::ReadFrom(const ByteSource& source) {
     if (Year.empty()) {
         Year = FirstCodePoints(text(kRowDate), 4);
     }
-    if (const auto close = Genre.rfind(')'); close != std::string::npos) {
-        Genre = TrimControls(Genre.substr(close + 1));
-    }
+    Genre = WithoutGenreReferences(Genre);
     if (rows[kRowComment]) {
         Comment = ExtractTextPayload(*rows[kRowComment], true, false);
     }
@@ -293,11 +310,9 @@ Bytes TID3v2::RenderTag(const ByteSource& current, bool& NeedRewrite,
         Bytes data;
         if (r == kRowTrack) {
             if (Track > 0) {
-                // A text with a total (3/12) is kept when its number is still the track.
+                // The stored text (3/12, 05) is kept while its number is still the track.
                 const std::string t = TrimControls(TrackString);
-                data = EncodeText(TrackNumber(t) == Track && t.find('/') != std::string::npos
-                                      ? t
-                                      : std::to_string(Track));
+                data = EncodeText(TrackNumber(t) == Track ? t : std::to_string(Track));
             }
         } else if (r == kRowRating) {
             data = {0, Rating};

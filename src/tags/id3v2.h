@@ -62,6 +62,8 @@ public:
     std::string FrameTPFI;
     std::string MixPoint;
     std::uint8_t Rating = 0;
+
+    bool operator==(const TID3v2&) const = default;
 };
 
 /// Number of rows of the frame table.

@@ -31,6 +31,8 @@ struct FrameData {
     bool CopyrightBit = false;
     bool OriginalBit = false;
     std::uint8_t EmphasisID = 2;
+
+    bool operator==(const FrameData&) const = default;
 };
 
 /// A Xing or VBRI header.
@@ -41,6 +43,8 @@ struct VBRData {
     std::int32_t Bytes = 0;
     std::uint8_t Scale = 0;
     std::string VendorID; ///< 8 raw bytes after a Xing header
+
+    bool operator==(const VBRData&) const = default;
 };
 
 class TMPEGaudio {

@@ -87,7 +87,10 @@ void ClearTag();
 /// Fills CurrentTag and the analysers from the file; failures end it silently.
 void ReadTag(const std::string& FileName);
 /// Writes the ID3v2 tag; empty parameters fall back to CurrentTag. True when written.
-/// Throws std::invalid_argument when the track is not a whole number.
+/// False without writing when the file is missing, the analysers are WAV ones, or the last
+/// ReadTag did not read this file's ID3v2 tag (its stream was not valid): the tag is rebuilt
+/// from the fields read, so writing unread fields would wipe the file's texts.
+/// Throws std::invalid_argument when the track is not a whole number from 0 to 65535.
 bool WriteMarkerTag(const std::string& FileName, const std::string& Title,
                     const std::string& Artist, const std::string& Composer,
                     const std::string& Album, const std::string& Year, const std::string& Track,

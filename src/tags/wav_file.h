@@ -28,6 +28,8 @@ public:
     std::int32_t SampleNumber = 0;
     std::uint32_t HeaderSize = 0;
     std::uint64_t FileSize = 0;
+
+    bool operator==(const TWAVfile&) const = default;
 };
 
 } // namespace tavrela::tags

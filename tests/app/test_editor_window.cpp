@@ -11,11 +11,14 @@
 #include <display/model/model.h>
 #include <tags/tag.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -172,7 +175,27 @@ TEST_F(EditorWindow, ChannelsBecomeCurvesLanesAndCaptions) {
 
 TEST_F(EditorWindow, ThreeMinutesOfStereoFillTheArraysExactly) {
     const QString wav = MakeWav(dir, QStringLiteral("long.wav"), 180.0, 2);
+    // Events run while the file decodes: look at the window from inside the decode.
+    QString caption;
+    bool commandsEnabled = true;
+    QTimer::singleShot(0, [&] {
+        // The window is still being created: find it and its loading window among the
+        // top-level widgets.
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* loading = qobject_cast<TfrmCarregando*>(top);
+                loading && loading->isVisible()) {
+                caption = loading->windowTitle();
+            }
+            if (auto* main = qobject_cast<TfrmTavrela*>(top)) {
+                commandsEnabled = main->Panel1->isEnabled() || main->Panel2->isEnabled();
+            }
+        }
+    });
     Open({wav});
+    EXPECT_EQ(caption, QStringLiteral("Carregando..."));
+    EXPECT_FALSE(commandsEnabled);
+    EXPECT_EQ(window->LoadingWindow(), nullptr);
+    EXPECT_TRUE(window->Panel1->isEnabled());
     ASSERT_EQ(Pane().GraphItems.Count(), 2);
     EXPECT_EQ(Pane().GraphItems[0].Samples.Length(), 7938000u);
     EXPECT_EQ(Pane().GraphItems[1].Samples.Length(), 7938000u);
@@ -217,6 +240,25 @@ TEST_F(EditorWindow, AJingleAloneCreatesNoMarkerAndABadTextIsSkipped) {
         << Messages()[0].toStdString();
     ASSERT_EQ(Pane().Markers.Count(), 1);
     EXPECT_EQ(Pane().Markers[0].Color, 0x00FFFFu);
+}
+
+TEST_F(EditorWindow, ZoomButtonsStepTheViewAndLoadingEndsZoomedOut) {
+    const QString mp3 = MakeMp3(dir, QStringLiteral("zoom.mp3"), 2.0, 2);
+    TfrmTavrela& w = Open({mp3});
+    EXPECT_EQ(Pane().ZoomFactor, 1.0); // the closing zoom-out step never goes below the whole
+    QTest::mouseClick(w.btnZoomMais, Qt::LeftButton);
+    QTest::mouseClick(w.btnZoomMais, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(Pane().ZoomFactor, 1.5625);
+    QTest::mouseClick(w.btnZoomMenos, Qt::LeftButton);
+    EXPECT_DOUBLE_EQ(Pane().ZoomFactor, 1.171875);
+    EXPECT_TRUE(Messages().isEmpty());
+    window.reset();
+
+    // Without a file the buttons end silently.
+    TfrmTavrela& empty = Open({});
+    shown.clear();
+    QTest::mouseClick(empty.btnZoomMais, Qt::LeftButton);
+    EXPECT_TRUE(shown.isEmpty());
 }
 
 TEST_F(EditorWindow, AFileThatIsNotAudioIsRefused) {

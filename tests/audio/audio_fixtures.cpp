@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -154,22 +155,28 @@ std::ptrdiff_t findFrames(const std::vector<float>& stereo, const std::vector<fl
 
 double frequencyOf(const std::vector<float>& stereo, std::size_t fromFrame, std::size_t frames,
                    int rate) {
-    std::size_t first = 0;
-    std::size_t last = 0;
-    std::size_t crossings = 0;
-    for (std::size_t i = fromFrame + 1; i < fromFrame + frames && i < stereo.size() / 2; ++i) {
-        if (stereo[2 * (i - 1)] < 0.0f && stereo[2 * i] >= 0.0f) {
-            if (crossings == 0) {
-                first = i;
+    // The median spacing of rising zero crossings (placed between samples by linear
+    // interpolation): a gap of silence, an underrun of a busy machine, changes a few spacings
+    // but not the median.
+    std::vector<double> spacings;
+    double previous = -1.0;
+    const std::size_t end = std::min(fromFrame + frames, stereo.size() / 2);
+    for (std::size_t i = fromFrame + 1; i < end; ++i) {
+        const float a = stereo[2 * (i - 1)];
+        const float b = stereo[2 * i];
+        if (a < 0.0f && b >= 0.0f) {
+            const double at = static_cast<double>(i - 1) + (-a) / static_cast<double>(b - a);
+            if (previous >= 0.0) {
+                spacings.push_back(at - previous);
             }
-            last = i;
-            ++crossings;
+            previous = at;
         }
     }
-    if (crossings < 2) {
+    if (spacings.size() < 8) {
         return 0.0;
     }
-    return static_cast<double>(crossings - 1) * rate / static_cast<double>(last - first);
+    std::nth_element(spacings.begin(), spacings.begin() + spacings.size() / 2, spacings.end());
+    return rate / spacings[spacings.size() / 2];
 }
 
 } // namespace tavrela::audio::test

@@ -56,7 +56,7 @@ inline constexpr float kSampleTolerance = 1e-6f;
 std::ptrdiff_t findFrames(const std::vector<float>& stereo, const std::vector<float>& ref,
                           int channels, std::size_t refFrame, std::size_t count);
 
-/// Frequency of the left side of interleaved stereo, from its zero crossings.
+/// Frequency of the left side of interleaved stereo, from the spacing of its zero crossings.
 double frequencyOf(const std::vector<float>& stereo, std::size_t fromFrame, std::size_t frames,
                    int rate);
 

@@ -48,14 +48,14 @@ TEST(DeviceOutput, AToneArrivesAtThePulseAudioSinkAtTheRightLevelAndPitch) {
         const ChannelHandle h =
             engine.createStream(tone, ChannelFlags::Float | ChannelFlags::Prescan);
         ASSERT_TRUE(engine.play(h));
-        // Wait for the device's clock (not a fixed time: a loaded machine starts slowly) until
-        // two seconds were heard; the heard position never runs past the file.
+        // Wait for the device's clock (not a fixed time: on a loaded machine the sound server
+        // runs late) until a second was heard; the heard position never runs past the file.
         double heard = 0.0;
-        for (int i = 0; i < 400 && heard < 2.0; ++i) {
+        for (int i = 0; i < 600 && heard < 1.0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
             heard = engine.bytesToSeconds(h, engine.position(h));
         }
-        EXPECT_GE(heard, 2.0);
+        EXPECT_GE(heard, 1.0);
         EXPECT_LE(heard, 3.0);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         engine.stop();
@@ -81,7 +81,7 @@ TEST(DeviceOutput, AToneArrivesAtThePulseAudioSinkAtTheRightLevelAndPitch) {
     }
     EXPECT_NEAR(peak, 0.5f, 0.03f);
     ASSERT_LT(firstSound + 22050, rec.size() / 2);
-    EXPECT_NEAR(frequencyOf(rec, firstSound + 2205, 17640, 44100), 1000.0, 3.0);
+    EXPECT_NEAR(frequencyOf(rec, firstSound, 22050, 44100), 1000.0, 3.0);
 }
 
 } // namespace

@@ -6,12 +6,23 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <thread>
 
 namespace tavrela::audio::test {
 namespace {
 
 constexpr auto kPlayFlags = ChannelFlags::Float | ChannelFlags::Prescan;
+
+/// First frame whose left sample is louder than -60 dB.
+std::size_t firstSound(const std::vector<float>& stereo) {
+    std::size_t i = 0;
+    while (i < stereo.size() / 2 && std::abs(stereo[2 * i]) <= 1e-3f) {
+        ++i;
+    }
+    return i;
+}
 
 EngineOptions manual() {
     EngineOptions options;
@@ -208,11 +219,7 @@ TEST(Resampling, A48kToneKeepsItsPitchOnA44kOutput) {
     }
     EXPECT_NEAR(peak, 0.5f, 0.02f);
     // The position counts the 48 kHz stream's own frames of what was heard.
-    std::size_t firstSound = 0;
-    while (std::abs(out[2 * firstSound]) <= 1e-3f) {
-        ++firstSound;
-    }
-    const double heardSeconds = static_cast<double>(out.size() / 2 - firstSound) / 44100.0;
+    const double heardSeconds = static_cast<double>(out.size() / 2 - firstSound(out)) / 44100.0;
     EXPECT_NEAR(engine.bytesToSeconds(h, engine.position(h)), heardSeconds, 0.002);
 }
 
@@ -236,11 +243,7 @@ TEST(Resampling, PauseFromSyncOnAResampledChannelStopsAtTheSync) {
             lastSound = i;
         }
     }
-    std::size_t firstSound = 0;
-    while (firstSound < out.size() / 2 && std::abs(out[2 * firstSound]) <= 1e-3f) {
-        ++firstSound;
-    }
-    EXPECT_NEAR(static_cast<double>(lastSound - firstSound), 22050.0, 40.0);
+    EXPECT_NEAR(static_cast<double>(lastSound - firstSound(out)), 22050.0, 40.0);
 }
 
 TEST(Engine, InvalidHandlesAndVersion) {
@@ -283,6 +286,40 @@ TEST(Engine, FreeReleasesEveryChannelAndInitWorksAgain) {
     EXPECT_NE(again, 0u);
     EXPECT_NE(again, h);
     EXPECT_TRUE(engine.play(again));
+}
+
+} // namespace
+} // namespace tavrela::audio::test
+
+namespace tavrela::audio::test {
+namespace {
+
+// Without a device and without a hand clock, the null output's own clock plays channels in
+// real time on the engine's threads, as the program runs on a machine without sound.
+TEST(NullOutput, RealTimeClockPlaysToTheEndAndFiresSyncsOnTheEngineThread) {
+    TempDir dir;
+    const auto wav = makeWav(dir, "a.wav", 44100, 2, 0.3, "sine 440");
+    EngineOptions options;
+    options.openDevice = false;
+    Engine engine(options);
+    ASSERT_FALSE(engine.init());
+    EXPECT_FALSE(engine.hasDevice());
+    const ChannelHandle h = engine.createStream(wav, kPlayFlags);
+    std::atomic<int> fired{0};
+    std::atomic<bool> onCaller{false};
+    const auto caller = std::this_thread::get_id();
+    engine.setSync(h, engine.length(h) / 2, [&](SyncHandle, ChannelHandle, std::uintptr_t) {
+        ++fired;
+        onCaller = std::this_thread::get_id() == caller;
+    });
+    ASSERT_TRUE(engine.play(h));
+    for (int i = 0; i < 1000 && engine.isActive(h) != ChannelState::Stopped; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(engine.isActive(h), ChannelState::Stopped);
+    EXPECT_EQ(engine.position(h), engine.length(h));
+    EXPECT_EQ(fired, 1);
+    EXPECT_FALSE(onCaller);
 }
 
 } // namespace

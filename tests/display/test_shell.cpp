@@ -17,7 +17,6 @@ struct ShownDisplay : TGraphDisplay3D {
         show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(this));
     }
-    ~ShownDisplay() override { testing::PinGraphicsDrivers(); }
 };
 
 TEST(Shell, InitialState) {

@@ -7,27 +7,9 @@
 #include <QMouseEvent>
 #include <QWheelEvent>
 
-#include <dlfcn.h>
-#include <link.h>
-
-#include <cstring>
 #include <vector>
 
 namespace tavrela::testing {
-
-/// Keeps the loaded graphics drivers loaded until the process ends. They are unloaded when
-/// the last context goes, and the leak check at exit then cannot tell their own lasting
-/// allocations from ours.
-inline void PinGraphicsDrivers() {
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void*) {
-            if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, "_dri.so") != nullptr) {
-                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-            }
-            return 0;
-        },
-        nullptr);
-}
 
 /// What a simulated device was asked to do.
 struct DeviceLog {
@@ -81,6 +63,12 @@ public:
         item.ChannelCount = Curves;
         item.SetXMax(XMax);
         return item;
+    }
+
+    /// Sets the active pane's zoom and adapts the scroll range, as a zoom operation does.
+    void ZoomTo(double Zoom) {
+        Items()[ActiveIndex()].ZoomFactor = Zoom;
+        UpdateScrollRange();
     }
 
     int Width;

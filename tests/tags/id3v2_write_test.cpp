@@ -114,12 +114,9 @@ TEST_F(Id3v2Write, RoundTripOfEveryField) {
     back.VersionID = 0;
     back.Size = 0;
     back.TrackString.clear();
+    EXPECT_TRUE(back == tag) << "a field did not survive the round trip";
     EXPECT_EQ(back.Title, tag.Title);
     EXPECT_EQ(back.Comment, tag.Comment);
-    EXPECT_EQ(back.Track, 9);
-    EXPECT_EQ(back.Rating, 200);
-    EXPECT_EQ(back.StampJingle, tag.StampJingle);
-    EXPECT_EQ(back.MixPoint, tag.MixPoint);
     // Text that fits Windows-1252 stays single-byte; other text is UTF-16 with a BOM.
     const Bytes out = ReadBytes(file);
     EXPECT_EQ(Find(out, "TPE1"), Cat({{0}, B("v1 \xE7")}));
@@ -243,11 +240,11 @@ TEST_F(Id3v2Write, DropsVersion22FramesOutsideTheTable) {
     EXPECT_EQ(AudioAfterTag(out), kAudio);
 }
 
-TEST_F(Id3v2Write, KeepsTrackTotal) {
-    WriteBytes(file, Cat({TagBytes(3, Frame3("TRCK", Text0("3/12")), 500), kAudio}));
+TEST_F(Id3v2Write, KeepsTrackText) {
+    WriteBytes(file, Cat({TagBytes(3, Frame3("TRCK", Text0("03/12")), 500), kAudio}));
     TID3v2 tag = ReadBack();
     ASSERT_TRUE(tag.SaveToFile(file));
-    EXPECT_EQ(ReadBack().TrackString, "3/12");
+    EXPECT_EQ(ReadBack().TrackString, "03/12");
     tag.Track = 4;
     ASSERT_TRUE(tag.SaveToFile(file));
     EXPECT_EQ(ReadBack().TrackString, "4");

@@ -160,20 +160,17 @@ TEST(MpegAnalysis, EncoderTextFromTheEndOfTheFile) {
     const TMPEGaudio m = Analyse(file);
     EXPECT_EQ(m.VendorID, "LAME3.98");
     EXPECT_EQ(m.EncoderText(), "LAME 3.98");
+
+    // A file shorter than the search block (a short jingle) is still read.
+    Bytes jingle = CbrFrames(8, 0x04);
+    std::copy(tail.begin(), tail.end(), jingle.end() - 100);
+    const TMPEGaudio j = Analyse(jingle);
+    EXPECT_TRUE(j.Valid());
+    EXPECT_EQ(j.EncoderText(), "LAME 3.98");
 }
 
-class MpegRealFiles : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { dir_ = new TempDir; }
-    static void TearDownTestSuite() {
-        delete dir_;
-        dir_ = nullptr;
-    }
-    static TempDir* dir_;
-};
-TempDir* MpegRealFiles::dir_ = nullptr;
-
-TEST_F(MpegRealFiles, EveryRateFamily) {
+TEST(MpegAnalysis, RealFilesOfEveryRateFamily) {
+    const TempDir dir;
     const struct {
         const char* name;
         int rate;
@@ -200,7 +197,7 @@ TEST_F(MpegRealFiles, EveryRateFamily) {
     };
     const double seconds = 6;
     for (const auto& c : cases) {
-        const std::string file = MakeMp3(*dir_, c.name, c.rate, c.channels, seconds, c.lame);
+        const std::string file = MakeMp3(dir, c.name, c.rate, c.channels, seconds, c.lame);
         ASSERT_FALSE(file.empty());
         TMPEGaudio m;
         ASSERT_TRUE(m.ReadFromFile(file)) << c.name;

@@ -160,6 +160,12 @@ TEST_F(TagFacade, Id3v1OnlyFile) {
     EXPECT_EQ(t.Comment, "Nota");
     EXPECT_EQ(t.Intro, "00:01");
     EXPECT_TRUE(MPEGFile->ID3v1.Exists);
+
+    // The next save fits the new tag: in place, the audio and the ID3v1 block untouched.
+    ASSERT_TRUE(EditorSave(file, "", "00:02"));
+    const Bytes again = ReadBytes(file);
+    ASSERT_EQ(again.size(), after.size());
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), again.begin() + 4096));
 }
 
 TEST_F(TagFacade, NumbersInParameters) {

@@ -3,6 +3,7 @@
 
 #include "editor_conventions.h"
 #include "editor_paths.h"
+#include "engine_waveform_source.h"
 #include "loading_window.h"
 #include "stored_markers.h"
 #include "waveform_decode.h"
@@ -50,41 +51,14 @@ const QString kWriteFailedMessage =
 const QString kSavedMessage = QStringLiteral("Marcações efetuadas com sucesso.");
 const QString kWavMessage = QStringLiteral("Não é possível gravar marcações em arquivos WAV.");
 
-// How often the decode lets the window process its events: often enough to keep the
-// progress bar, the render timer and the labels alive, rarely enough not to slow the decode.
-constexpr qint64 kDecodeEventIntervalMs = 25;
+// How often the decode lets the window process its events: at the render timer's pace, which
+// keeps the progress bar, the drawing and the labels alive; more often would only slow the
+// decode.
+constexpr qint64 kDecodeEventIntervalMs = 50;
 
 std::filesystem::path LocalPath(const QString& path) {
     return std::filesystem::path(QFile::encodeName(path).toStdString());
 }
-
-// The decoding channel as the decode loop sees it.
-class EngineSource final : public WaveformSource {
-public:
-    EngineSource(audio::Engine& engine, audio::ChannelHandle channel)
-        : engine_(engine), channel_(channel) {
-        const auto info = engine.info(channel);
-        channels_ = info ? info->channels : 0;
-    }
-    int Channels() const override { return channels_; }
-    std::uint64_t LengthBytes() const override {
-        return static_cast<std::uint64_t>(std::max<std::int64_t>(0, engine_.length(channel_)));
-    }
-    std::uint64_t PositionBytes() const override {
-        return static_cast<std::uint64_t>(std::max<std::int64_t>(0, engine_.position(channel_)));
-    }
-    bool Active() const override {
-        return engine_.isActive(channel_) != audio::ChannelState::Stopped;
-    }
-    std::uint32_t Read(float* buffer, std::uint32_t bytes) override {
-        return engine_.getData(channel_, buffer, bytes);
-    }
-
-private:
-    audio::Engine& engine_;
-    audio::ChannelHandle channel_;
-    int channels_ = 0;
-};
 
 // Frees a decoding channel however the decode ends.
 struct DecodeChannelGuard {
@@ -307,7 +281,7 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
     for (TGraphDisplayGraphItem& curve : pane.GraphItems) {
         curves.push_back(&curve.Samples);
     }
-    EngineSource source(FEngine, channel);
+    EngineWaveformSource source(FEngine, channel);
     QElapsedTimer sinceEvents;
     sinceEvents.start();
     DecodeWaveformInto(source, curves, [&](int percent) {

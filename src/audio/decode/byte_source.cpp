@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,9 +12,11 @@
 namespace tavrela::audio {
 namespace {
 
+// Reads through a window of the file so that decoders asking for a few hundred bytes at a
+// time (a frame header, one frame) do not cost a system call each.
 class FileSource final : public ByteSource {
 public:
-    explicit FileSource(int fd) : fd_(fd) {}
+    explicit FileSource(int fd) : fd_(fd), window_(kWindow) {}
     ~FileSource() override { ::close(fd_); }
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
@@ -21,15 +25,27 @@ public:
         auto* out = static_cast<char*>(dst);
         std::size_t done = 0;
         while (done < count) {
-            const ssize_t got = ::pread(fd_, out + done, count - done, offset_);
-            if (got < 0 && errno == EINTR) {
+            if (offset_ >= windowStart_ &&
+                offset_ < windowStart_ + static_cast<std::int64_t>(windowFill_)) {
+                const auto at = static_cast<std::size_t>(offset_ - windowStart_);
+                const std::size_t n = std::min(count - done, windowFill_ - at);
+                std::memcpy(out + done, window_.data() + at, n);
+                done += n;
+                offset_ += static_cast<std::int64_t>(n);
                 continue;
             }
-            if (got <= 0) {
+            if (count - done >= kWindow) {
+                // Large reads go straight to the caller's memory.
+                const std::size_t n = readAt(out + done, count - done, offset_);
+                done += n;
+                offset_ += static_cast<std::int64_t>(n);
                 break;
             }
-            done += static_cast<std::size_t>(got);
-            offset_ += got;
+            windowStart_ = offset_;
+            windowFill_ = readAt(window_.data(), kWindow, offset_);
+            if (windowFill_ == 0) {
+                break;
+            }
         }
         return done;
     }
@@ -40,7 +56,28 @@ public:
     }
 
 private:
+    static constexpr std::size_t kWindow = 64 * 1024;
+
+    std::size_t readAt(char* dst, std::size_t count, std::int64_t offset) const {
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t got = ::pread(fd_, dst + done, count - done,
+                                        static_cast<off_t>(offset) + static_cast<off_t>(done));
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                break;
+            }
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
     int fd_;
+    std::vector<char> window_;
+    std::int64_t windowStart_ = 0;
+    std::size_t windowFill_ = 0;
 };
 
 class MemorySource final : public ByteSource {
@@ -90,6 +127,21 @@ bool ByteSource::seek(std::int64_t offset) {
     }
     offset_ = offset;
     return true;
+}
+
+std::int64_t ByteSource::seek(std::int64_t offset, int whence) {
+    std::int64_t base = 0;
+    if (whence == SEEK_CUR) {
+        base = offset_;
+    } else if (whence == SEEK_END) {
+        base = size();
+    } else if (whence != SEEK_SET) {
+        return -1;
+    }
+    if ((offset > 0 && base > INT64_MAX - offset) || !seek(base + offset)) {
+        return -1;
+    }
+    return offset_;
 }
 
 std::vector<std::byte> ByteSource::readAll(std::size_t limit) {

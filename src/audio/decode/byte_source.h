@@ -22,6 +22,9 @@ public:
     virtual std::size_t read(void* dst, std::size_t count) = 0;
     /// Moves the offset; false (offset unchanged) for a negative offset.
     bool seek(std::int64_t offset);
+    /// Moves the offset as lseek does (`whence` is SEEK_SET, SEEK_CUR or SEEK_END); returns
+    /// the new offset, or -1 (offset unchanged) when it would be negative or whence is unknown.
+    std::int64_t seek(std::int64_t offset, int whence);
     /// Current offset.
     std::int64_t tell() const { return offset_; }
     /// Current size in bytes (a file is asked again each time).

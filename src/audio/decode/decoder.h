@@ -35,14 +35,18 @@ protected:
 inline constexpr int kMaxChannels = 32;
 inline constexpr int kMinSampleRate = 1000;
 inline constexpr int kMaxSampleRate = 384000;
+/// Longest stream taken at its word (about 290 days at 44.1 kHz); byte counts stay far from
+/// overflowing.
+inline constexpr std::uint64_t kMaxFrames = std::uint64_t{1} << 40;
 
-/// Opens MPEG audio (gapless, optionally prescanned for exact length and seeks); nullptr when
-/// the bytes are not MPEG audio.
-std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource> source, bool prescan);
+/// Opens MPEG audio (gapless, optionally prescanned for exact length and seeks), taking
+/// `source` only on success; nullptr when the bytes are not MPEG audio.
+std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource>& source, bool prescan);
 /// Opens WAV, AIFF, FLAC, Ogg and the other containers of the PCM file library, taking
-/// `source` only on success; nullptr when the bytes are none of them (MPEG audio is left to
+/// `source` only on success; a stream that does not state its length is counted through with
+/// `prescan`; nullptr when the bytes are none of them (MPEG audio is left to
 /// openMpegDecoder()).
-std::unique_ptr<Decoder> openPcmDecoder(std::unique_ptr<ByteSource>& source);
+std::unique_ptr<Decoder> openPcmDecoder(std::unique_ptr<ByteSource>& source, bool prescan);
 /// Opens a tracker module rendered to stereo at `sampleRate`; nullptr when it is not one.
 std::unique_ptr<Decoder> openModuleDecoder(std::unique_ptr<ByteSource> source, int sampleRate,
                                            bool stopOnBackwardJump);

@@ -15,21 +15,14 @@ mpg123_ssize_t readCallback(void* handle, void* dst, size_t count) {
 }
 
 off_t seekCallback(void* handle, off_t offset, int whence) {
-    auto* source = static_cast<ByteSource*>(handle);
-    std::int64_t target = offset;
-    if (whence == SEEK_CUR) {
-        target += source->tell();
-    } else if (whence == SEEK_END) {
-        target += source->size();
-    } else if (whence != SEEK_SET) {
-        return -1;
-    }
-    return source->seek(target) ? static_cast<off_t>(target) : static_cast<off_t>(-1);
+    return static_cast<off_t>(static_cast<ByteSource*>(handle)->seek(offset, whence));
 }
 
 class MpegDecoder final : public Decoder {
 public:
-    explicit MpegDecoder(std::unique_ptr<ByteSource> source) : source_(std::move(source)) {}
+    // Reads through `source` without owning it until open() succeeded and own() was called,
+    // so a rejected file leaves the source to the next reader.
+    explicit MpegDecoder(ByteSource* source) : source_(source) {}
     ~MpegDecoder() override {
         if (handle_ != nullptr) {
             mpg123_close(handle_);
@@ -60,7 +53,7 @@ public:
         }
         if (mpg123_replace_reader_handle(handle_, readCallback, seekCallback, nullptr) !=
                 MPG123_OK ||
-            mpg123_open_handle(handle_, source_.get()) != MPG123_OK) {
+            mpg123_open_handle(handle_, source_) != MPG123_OK) {
             return false;
         }
         long rate = 0;
@@ -79,7 +72,7 @@ public:
             exactLength_ = mpg123_scan(handle_) == MPG123_OK;
         }
         const off_t length = mpg123_length(handle_);
-        lengthFrames_ = length > 0 ? static_cast<std::uint64_t>(length) : 0;
+        lengthFrames_ = length > 0 ? std::min(static_cast<std::uint64_t>(length), kMaxFrames) : 0;
         return true;
     }
 
@@ -143,8 +136,11 @@ public:
         return position_ == frame;
     }
 
+    void own(std::unique_ptr<ByteSource> source) { owned_ = std::move(source); }
+
 private:
-    std::unique_ptr<ByteSource> source_;
+    ByteSource* source_;
+    std::unique_ptr<ByteSource> owned_;
     mpg123_handle* handle_ = nullptr;
     std::uint64_t position_ = 0;
     bool ended_ = false;
@@ -152,14 +148,15 @@ private:
 
 } // namespace
 
-std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource> source, bool prescan) {
+std::unique_ptr<Decoder> openMpegDecoder(std::unique_ptr<ByteSource>& source, bool prescan) {
     if (!source) {
         return nullptr;
     }
-    auto decoder = std::make_unique<MpegDecoder>(std::move(source));
+    auto decoder = std::make_unique<MpegDecoder>(source.get());
     if (!decoder->open(prescan)) {
         return nullptr;
     }
+    decoder->own(std::move(source));
     return decoder;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace tavrela::audio {
 namespace {
@@ -13,16 +14,7 @@ sf_count_t lengthCallback(void* user) {
 }
 
 sf_count_t seekCallback(sf_count_t offset, int whence, void* user) {
-    auto* source = static_cast<ByteSource*>(user);
-    sf_count_t target = offset;
-    if (whence == SEEK_CUR) {
-        target += source->tell();
-    } else if (whence == SEEK_END) {
-        target += source->size();
-    } else if (whence != SEEK_SET) {
-        return -1;
-    }
-    return source->seek(target) ? target : -1;
+    return static_cast<ByteSource*>(user)->seek(offset, whence);
 }
 
 sf_count_t readCallback(void* dst, sf_count_t count, void* user) {
@@ -54,7 +46,7 @@ public:
     PcmDecoder(const PcmDecoder&) = delete;
     PcmDecoder& operator=(const PcmDecoder&) = delete;
 
-    bool open() {
+    bool open(bool prescan) {
         SF_VIRTUAL_IO io{lengthCallback, seekCallback, readCallback, writeCallback, tellCallback};
         SF_INFO info{};
         file_ = sf_open_virtual(&io, SFM_READ, &info, source_);
@@ -70,13 +62,30 @@ public:
         }
         channels_ = info.channels;
         sampleRate_ = info.samplerate;
-        lengthFrames_ = static_cast<std::uint64_t>(info.frames);
-        exactLength_ = true;
+        if (static_cast<std::uint64_t>(info.frames) < kMaxFrames) {
+            lengthFrames_ = static_cast<std::uint64_t>(info.frames);
+            exactLength_ = true;
+        } else if (prescan) {
+            // The header does not tell the length (a FLAC stream may leave it out): count it.
+            lengthFrames_ = countFrames();
+            exactLength_ = sf_seek(file_, 0, SEEK_SET) == 0;
+        }
         return true;
     }
 
+    std::uint64_t countFrames() {
+        std::vector<float> block(4096 * static_cast<std::size_t>(channels_));
+        std::uint64_t total = 0;
+        sf_count_t got = 0;
+        while (total < kMaxFrames && (got = sf_readf_float(file_, block.data(), 4096)) > 0) {
+            total += static_cast<std::uint64_t>(got);
+        }
+        return total;
+    }
+
     std::size_t read(float* out, std::size_t frames) override {
-        const std::uint64_t left = lengthFrames_ - std::min(position_, lengthFrames_);
+        const std::uint64_t left =
+            exactLength_ ? lengthFrames_ - std::min(position_, lengthFrames_) : kMaxFrames;
         const auto want = static_cast<sf_count_t>(std::min<std::uint64_t>(frames, left));
         if (want <= 0) {
             return 0;
@@ -90,7 +99,7 @@ public:
     }
 
     bool seek(std::uint64_t frame) override {
-        if (frame > lengthFrames_) {
+        if (frame > (exactLength_ ? lengthFrames_ : kMaxFrames)) {
             return false;
         }
         if (sf_seek(file_, static_cast<sf_count_t>(frame), SEEK_SET) < 0) {
@@ -111,12 +120,12 @@ private:
 
 } // namespace
 
-std::unique_ptr<Decoder> openPcmDecoder(std::unique_ptr<ByteSource>& source) {
+std::unique_ptr<Decoder> openPcmDecoder(std::unique_ptr<ByteSource>& source, bool prescan) {
     if (!source) {
         return nullptr;
     }
     auto decoder = std::make_unique<PcmDecoder>(source.get());
-    if (!decoder->open()) {
+    if (!decoder->open(prescan)) {
         return nullptr;
     }
     decoder->own(std::move(source));
@@ -124,15 +133,32 @@ std::unique_ptr<Decoder> openPcmDecoder(std::unique_ptr<ByteSource>& source) {
 }
 
 std::unique_ptr<Decoder> openStreamDecoder(std::unique_ptr<ByteSource> source, bool prescan) {
-    // The PCM containers identify themselves by strict headers; MPEG audio has no header of
-    // its own and is tried last.
-    if (auto pcm = openPcmDecoder(source)) {
-        return pcm;
-    }
-    if (!source || !source->seek(0)) {
+    if (!source) {
         return nullptr;
     }
-    return openMpegDecoder(std::move(source), prescan);
+    // An ID3v2 tag or an MPEG frame sync at the start goes straight to the MPEG decoder (the
+    // PCM library would otherwise open it through its own MPEG support first). Everything else
+    // meets the PCM containers first: their headers are strict, while MPEG audio has no header
+    // of its own and is tried last.
+    unsigned char head[3] = {};
+    const bool looksMpeg =
+        source->read(head, 3) == 3 && ((head[0] == 'I' && head[1] == 'D' && head[2] == '3') ||
+                                       (head[0] == 0xFF && (head[1] & 0xE0) == 0xE0));
+    if (looksMpeg && source->seek(0)) {
+        if (auto mpeg = openMpegDecoder(source, prescan)) {
+            return mpeg;
+        }
+    }
+    if (!source->seek(0)) {
+        return nullptr;
+    }
+    if (auto pcm = openPcmDecoder(source, prescan)) {
+        return pcm;
+    }
+    if (looksMpeg || !source->seek(0)) {
+        return nullptr;
+    }
+    return openMpegDecoder(source, prescan);
 }
 
 } // namespace tavrela::audio

@@ -87,6 +87,10 @@ public:
     /// The device of a pane (nullptr when it has none).
     static GlDevice* Device(const TGraphDisplayItem& Item);
 
+    /// Whether curves are drawn whole instead of only their visible part (the pictures are
+    /// the same; comparisons and measurements use it).
+    static void SetDrawWholeCurves(bool Whole);
+
 private:
     void Fail(const char* Message) const;
     TGraphDisplayItem* Pane(int Index) const;

@@ -57,7 +57,13 @@ GlFont* Font(const TRenderHandle& Handle) {
     return dynamic_cast<GlFont*>(Handle.get());
 }
 
+bool gDrawWholeCurves = false;
+
 } // namespace
+
+void TGraphDisplayRenderer::SetDrawWholeCurves(bool Whole) {
+    gDrawWholeCurves = Whole;
+}
 
 // ------------------------------------------------------------------ camera and transforms
 
@@ -276,17 +282,41 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
                     continue;
                 }
                 d.SetStreamSource(Stream(graph.VertexBufferSamples));
-                TPrimitiveRange range{0, graph.PrimitiveCount};
-                // Only the part that can reach the screen is drawn; a tilted curve may show
-                // more of itself, so it is drawn whole.
-                if (!tilted && (graph.PrimitiveType == 3 || graph.PrimitiveType == 4)) {
-                    const TVertexXRange x = VisibleVertexXRange(CurveInput(item, i));
-                    range = VisiblePrimitives(graph.PrimitiveType, graph.PrimitiveCount, x.First,
-                                              x.Last);
+                const auto type = static_cast<GlPrimitiveType>(graph.PrimitiveType);
+                // A tilted curve may show more of itself, so it is drawn whole.
+                if (tilted || gDrawWholeCurves ||
+                    (graph.PrimitiveType != 3 && graph.PrimitiveType != 4)) {
+                    d.DrawPrimitive(type, 0, graph.PrimitiveCount);
+                    continue;
                 }
+                if (graph.PrimitiveType == 4) {
+                    // Bars thinner than a pixel mostly cover no sampling point: only those
+                    // that do are drawn, which leaves the picture as it is.
+                    const double origin = d.WindowX(0.0, 0.0, 0.0);
+                    const double width = d.WindowX(1.0, 0.0, 0.0) - origin;
+                    const std::vector<TPrimitiveRange> bars = BarsCoveringSamples(
+                        graph.PrimitiveCount / 2, origin, width, d.BackBufferPixelSize().width(),
+                        d.SampleXOffsets(), d.SnapMargin());
+                    if (!bars.empty() || (width > 0.0 && std::isfinite(origin))) {
+                        std::vector<GlDevice::Run> runs;
+                        runs.reserve(bars.size());
+                        for (const TPrimitiveRange& r : bars) {
+                            runs.push_back({r.StartVertex, r.PrimitiveCount});
+                        }
+                        d.DrawPrimitiveRuns(type, runs);
+                        continue;
+                    }
+                }
+                // Only the part that can reach the screen is drawn.
+                // Lines are a pixel wide (more when smoothed): a few pixels' worth of
+                // primitives beyond each edge still reach it.
+                const TVertexXRange x = VisibleVertexXRange(CurveInput(item, i));
+                const double margin =
+                    4.0 * (x.Last - x.First) / std::max(1, d.BackBufferPixelSize().width());
+                const TPrimitiveRange range = VisiblePrimitives(
+                    graph.PrimitiveType, graph.PrimitiveCount, x.First - margin, x.Last + margin);
                 if (range.PrimitiveCount > 0) {
-                    d.DrawPrimitive(static_cast<GlPrimitiveType>(graph.PrimitiveType),
-                                    range.StartVertex, range.PrimitiveCount);
+                    d.DrawPrimitive(type, range.StartVertex, range.PrimitiveCount);
                 }
             }
             FHost.AfterD3DSamplesRender(item);

@@ -158,4 +158,35 @@ TPrimitiveRange VisiblePrimitives(int PrimitiveType, int PrimitiveCount, double 
     return {static_cast<int>(first), static_cast<int>(last - first)};
 }
 
+std::vector<TPrimitiveRange> BarsCoveringSamples(int BarCount, double Origin, double Width,
+                                                 int Columns, const std::vector<double>& Offsets,
+                                                 double Margin) {
+    std::vector<TPrimitiveRange> runs;
+    if (BarCount <= 0 || !(Width > 0.0) || !std::isfinite(Origin) || !std::isfinite(Width)) {
+        return runs;
+    }
+    long long last = -2; // the last bar taken
+    for (int c = 0; c < Columns; ++c) {
+        for (double o : Offsets) {
+            const double s = c + o;
+            const double lo = std::floor((s - Margin - Origin) / Width);
+            const double hi = std::floor((s + Margin - Origin) / Width);
+            if (hi < 0.0 || lo >= BarCount) {
+                continue;
+            }
+            const auto first = std::max(static_cast<long long>(std::max(lo, 0.0)), last + 1);
+            const auto end = static_cast<long long>(std::min(hi, BarCount - 1.0));
+            for (long long k = first; k <= end; ++k) {
+                if (!runs.empty() && k == last + 1) {
+                    runs.back().PrimitiveCount += 2;
+                } else {
+                    runs.push_back({static_cast<int>(6 * k), 2});
+                }
+                last = k;
+            }
+        }
+    }
+    return runs;
+}
+
 } // namespace tavrela

@@ -67,4 +67,13 @@ struct TPrimitiveRange {
 TPrimitiveRange VisiblePrimitives(int PrimitiveType, int PrimitiveCount, double XFirst,
                                   double XLast);
 
+/// The bars of a bar curve that can cover a sampling point of the picture. Bar k spans
+/// window x from Origin + k x Width to Origin + (k + 1) x Width; the sampling points sit at
+/// c + o for every pixel column c in 0 ... Columns - 1 and every offset o. A bar that covers
+/// no sampling point leaves no trace, so drawing only these bars gives the same picture;
+/// Margin (pixels) widens each point against rounding. Runs of touching bars are merged.
+std::vector<TPrimitiveRange> BarsCoveringSamples(int BarCount, double Origin, double Width,
+                                                 int Columns, const std::vector<double>& Offsets,
+                                                 double Margin);
+
 } // namespace tavrela

@@ -11,7 +11,11 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+
+#include <dlfcn.h>
+#include <link.h>
 
 // Desktop OpenGL names that the ES-style function table does not define.
 #ifndef GL_MULTISAMPLE
@@ -58,6 +62,9 @@ void main() {
     // The matrix is stored for row vectors; read column-major it is its own transpose, so
     // this is v x M.
     vec4 p = uMatrix * vec4(aPos, 1.0);
+    // Bands drawn "infinitely" high (the selection) reach 1e11 screen heights; rasterisers
+    // lose them there. Bringing such far vertices in along y keeps vertical edges exact.
+    p.y = clamp(p.y, -1.0e4 * abs(p.w), 1.0e4 * abs(p.w));
     // Depth runs 0 ... w after the projection; OpenGL clips at -w ... w.
     p.z = 2.0 * p.z - p.w;
     // Pixel centres sit on integer coordinates in the projection's convention: shift by half
@@ -175,6 +182,22 @@ TMatrix4 Multiply(const TMatrix4& a, const TMatrix4& b) {
 
 // ---------------------------------------------------------------- context
 
+namespace {
+
+// The OpenGL driver is loaded by the windowing library and unloaded when the display
+// connection closes at exit. What the driver keeps until then would be reported by leak
+// checkers against an unknown module; pinning the driver keeps it named (and suppressible)
+// and costs nothing, since it stays loaded for the whole run anyway.
+int PinDriver(dl_phdr_info* Info, std::size_t, void*) {
+    const char* name = Info->dlpi_name;
+    if (name != nullptr && std::strstr(name, "_dri.so") != nullptr) {
+        dlopen(name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    }
+    return 0;
+}
+
+} // namespace
+
 GlContext::~GlContext() {
     if (FContext && FSurface) {
         FContext->doneCurrent();
@@ -203,6 +226,7 @@ std::shared_ptr<GlContext> GlContext::Create() {
     if (!c->FSurface->isValid() || !c->MakeCurrent()) {
         return nullptr;
     }
+    dl_iterate_phdr(PinDriver, nullptr);
     return c;
 }
 
@@ -320,6 +344,9 @@ GlDevice::~GlDevice() {
         if (FQuadBuffer != 0) {
             FContext->Functions()->glDeleteBuffers(1, &FQuadBuffer);
         }
+        if (FIndexBuffer != 0) {
+            FContext->Functions()->glDeleteBuffers(1, &FIndexBuffer);
+        }
         FVao.reset();
         FProgram.reset();
         FResolve.reset();
@@ -379,6 +406,18 @@ bool GlDevice::Init(const GlPresentParameters& P, QString* Why) {
             return fail("multisampling not available");
         }
         FSamples = samples;
+        // Where the samples sit decides which thin primitives can show at all.
+        FSampleXOffsets = {0.5};
+        for (GLint i = 0; i < samples; ++i) {
+            GLfloat pos[2] = {0.5f, 0.5f};
+            f->glGetMultisamplefv(GL_SAMPLE_POSITION, static_cast<GLuint>(i), pos);
+            if (f->glGetError() == GL_NO_ERROR) {
+                FSampleXOffsets.push_back(pos[0]);
+            }
+        }
+        std::sort(FSampleXOffsets.begin(), FSampleXOffsets.end());
+        FSampleXOffsets.erase(std::unique(FSampleXOffsets.begin(), FSampleXOffsets.end()),
+                              FSampleXOffsets.end());
         QOpenGLFramebufferObjectFormat single;
         single.setAttachment(QOpenGLFramebufferObject::NoAttachment);
         single.setInternalTextureFormat(GL_RGBA8);
@@ -387,6 +426,10 @@ bool GlDevice::Init(const GlPresentParameters& P, QString* Why) {
             return fail("back buffer not created");
         }
     }
+
+    GLint subpixelBits = 4;
+    f->glGetIntegerv(GL_SUBPIXEL_BITS, &subpixelBits);
+    FSnapMargin = std::ldexp(1.0, -std::clamp(subpixelBits, 1, 16)) + 0.001;
 
     FProgram = std::make_unique<QOpenGLShaderProgram>();
     if (!FProgram->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) ||
@@ -402,6 +445,7 @@ bool GlDevice::Init(const GlPresentParameters& P, QString* Why) {
     FVao = std::make_unique<QOpenGLVertexArrayObject>();
     FVao->create();
     f->glGenBuffers(1, &FQuadBuffer);
+    f->glGenBuffers(1, &FIndexBuffer);
 
     // The device's initial states.
     FStates[static_cast<std::uint32_t>(GlRenderState::AlphaBlendEnable)] = 0;
@@ -586,9 +630,18 @@ bool GlDevice::DrawPrimitive(GlPrimitiveType Type, int StartVertex, int Primitiv
     default:
         return false;
     }
-    if (StartVertex + vertices > FStream->VertexCount()) {
+    if (StartVertex + vertices > FStream->VertexCount() || !PrepareStreamDraw()) {
         return false;
     }
+    QOpenGLExtraFunctions* f = FContext->Functions();
+    f->glDrawArrays(mode, StartVertex, static_cast<GLsizei>(vertices));
+    f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    ++FDrawCalls;
+    FPrimitivesDrawn += static_cast<quint64>(PrimitiveCount);
+    return true;
+}
+
+bool GlDevice::PrepareStreamDraw() {
     ApplyState();
     QOpenGLExtraFunctions* f = FContext->Functions();
     const TMatrix4 m = Multiply(Multiply(FWorld, FView), FProjection);
@@ -604,11 +657,75 @@ bool GlDevice::DrawPrimitive(GlPrimitiveType Type, int StartVertex, int Primitiv
     f->glVertexAttribPointer(kAttrColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, 16,
                              reinterpret_cast<const void*>(std::uintptr_t{12}));
     f->glVertexAttrib2f(kAttrTex, 0.0f, 0.0f);
-    f->glDrawArrays(mode, StartVertex, static_cast<GLsizei>(vertices));
+    return true;
+}
+
+bool GlDevice::DrawPrimitiveRuns(GlPrimitiveType Type, const std::vector<Run>& Runs) {
+    if (!FInScene || !FStream || FFvf != 0x42 || !MakeCurrent() || FStream->FBuffer == 0) {
+        return false;
+    }
+    int per = 0;
+    GLenum mode = GL_TRIANGLES;
+    switch (Type) {
+    case GlPrimitiveType::PointList:
+        per = 1;
+        mode = GL_POINTS;
+        break;
+    case GlPrimitiveType::LineList:
+        per = 2;
+        mode = GL_LINES;
+        break;
+    case GlPrimitiveType::TriangleList:
+        per = 3;
+        mode = GL_TRIANGLES;
+        break;
+    default:
+        return false;
+    }
+    std::vector<GLuint> indices;
+    quint64 primitives = 0;
+    const long long limit = FStream->VertexCount();
+    for (const Run& r : Runs) {
+        const long long count = static_cast<long long>(r.PrimitiveCount) * per;
+        if (r.StartVertex < 0 || r.PrimitiveCount < 0 || r.StartVertex + count > limit) {
+            return false;
+        }
+        for (long long i = 0; i < count; ++i) {
+            indices.push_back(static_cast<GLuint>(r.StartVertex + i));
+        }
+        primitives += static_cast<quint64>(r.PrimitiveCount);
+    }
+    if (indices.empty()) {
+        return true;
+    }
+    if (!PrepareStreamDraw()) {
+        return false;
+    }
+    QOpenGLExtraFunctions* f = FContext->Functions();
+    f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, FIndexBuffer);
+    f->glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                    static_cast<GLsizeiptr>(indices.size() * sizeof(GLuint)), indices.data(),
+                    GL_STREAM_DRAW);
+    f->glDrawElements(mode, static_cast<GLsizei>(indices.size()), GL_UNSIGNED_INT, nullptr);
+    f->glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
     f->glBindBuffer(GL_ARRAY_BUFFER, 0);
     ++FDrawCalls;
-    FPrimitivesDrawn += static_cast<quint64>(PrimitiveCount);
+    FPrimitivesDrawn += primitives;
     return true;
+}
+
+double GlDevice::WindowX(double X, double Y, double Z) const {
+    const TMatrix4 m = Multiply(Multiply(FWorld, FView), FProjection);
+    double c[4] = {0, 0, 0, 0};
+    const double v[4] = {X, Y, Z, 1.0};
+    for (int j = 0; j < 4; ++j) {
+        for (int k = 0; k < 4; ++k) {
+            c[j] += v[k] * static_cast<double>(m.m[k][j]);
+        }
+    }
+    const double w = FPixelSize.width();
+    // The vertex shader's half-pixel shift included.
+    return (c[0] / c[3] + 1.0) * w / 2.0 + 0.5;
 }
 
 void GlDevice::DrawQuad(const QRectF& R, const QRectF& T, unsigned Texture, int Mode,

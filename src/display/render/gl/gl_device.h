@@ -203,6 +203,20 @@ public:
     /// Draws PrimitiveCount primitives from StartVertex of the stream; false when outside a
     /// scene, without a stream, or beyond the buffer.
     bool DrawPrimitive(GlPrimitiveType Type, int StartVertex, int PrimitiveCount);
+    /// Several runs of primitives of a list type (points, lines, triangles) in one call.
+    struct Run {
+        int StartVertex = 0;
+        int PrimitiveCount = 0;
+    };
+    bool DrawPrimitiveRuns(GlPrimitiveType Type, const std::vector<Run>& Runs);
+    /// Window x (device pixels from the left edge, pixel centres at .5) of a point under the
+    /// current world, view and projection.
+    double WindowX(double X, double Y, double Z) const;
+    /// The x offsets inside a pixel at which coverage is sampled (0.5 without multisampling).
+    const std::vector<double>& SampleXOffsets() const { return FSampleXOffsets; }
+    /// How far (pixels) the rasteriser may move a vertex when it snaps it to its sub-pixel
+    /// grid, plus room for rounding.
+    double SnapMargin() const { return FSnapMargin; }
 
     /// Fills the whole back buffer with Color (0xAARRGGBB; the back buffer keeps no alpha).
     bool Clear(TD3DColor Color);
@@ -248,6 +262,7 @@ private:
     bool Init(const GlPresentParameters& Parameters, QString* Why);
     bool MakeCurrent();
     void ApplyState();
+    bool PrepareStreamDraw();
     void DrawQuad(const QRectF& DevicePixels, const QRectF& Tex, unsigned Texture, int Mode,
                   TD3DColor Color);
 
@@ -257,6 +272,9 @@ private:
     std::unique_ptr<QOpenGLShaderProgram> FProgram;
     std::unique_ptr<QOpenGLVertexArrayObject> FVao;
     unsigned FQuadBuffer = 0;
+    unsigned FIndexBuffer = 0;
+    std::vector<double> FSampleXOffsets{0.5};
+    double FSnapMargin = 1.0 / 16.0;
     QSize FLogicalSize;
     QSize FPixelSize;
     qreal FDpr = 1.0;

@@ -1,0 +1,560 @@
+// The renderer on the machine's OpenGL: device lifecycle, what lands on which pixel, the
+// frame's order and failure handling.
+#include "display/model/color.h"
+#include "display/model/display_owner.h"
+#include "display/model/items.h"
+#include "display/render/gl/gl_device.h"
+#include "display/render/render_math.h"
+#include "display/render/render_panel.h"
+#include "display/render/renderer.h"
+#include "display/render/transforms.h"
+
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+using namespace tavrela;
+
+namespace {
+
+// A display as the renderer sees it, without the widget.
+class FakeDisplay : public IGraphDisplayOwner, public IRenderHost {
+public:
+    explicit FakeDisplay(QSize Size) {
+        FPanel.resize(Size);
+        Renderer = std::make_unique<TGraphDisplayRenderer>(*this);
+    }
+    ~FakeDisplay() override {
+        Renderer->D3DFree(true);
+        FItems.Clear();
+    }
+
+    // IGraphDisplayOwner and IRenderHost
+    int ActiveIndex() const override { return Active; }
+    void StoreActiveIndex(int Index) override { Active = Index; }
+    void NotifyMarkerChange(TGraphDisplayItem&, TGraphDisplayMarker&,
+                            TGraphDisplayMarkerChangeType) override {}
+    void InvalidatePanel() override {}
+    int StandardScrollBarMax() const override { return ScrollMax; }
+    TGraphDisplayItems& Items() override { return FItems; }
+    long long HoverMarkerIndex() const override { return Hover; }
+    TRenderProperties& RenderProperties() override { return Props; }
+    TRenderPanel& Panel() override { return FPanel; }
+    bool DisplayVisible() const override { return true; }
+    int GetScrollPosition() override { return ScrollPosition; }
+    int GetScrollMax() override { return ScrollMax; }
+    void ShowDrawingSurface() override { ++SurfaceShown; }
+    void FollowPlayback() override {}
+    void StartSampleThread(int, int) override { ++ThreadsStarted; }
+    void D3DDestroy() override { ++Destroyed; }
+    void NeedSamples(TGraphDisplayItem&, TGraphDisplayGraphItem&) override { ++SamplesAsked; }
+    void BeforeD3DRender(TGraphDisplayItem&) override { Event("BeforeD3DRender"); }
+    void BeforeD3DSamplesRender(TGraphDisplayItem&) override { Event("BeforeD3DSamplesRender"); }
+    void AfterD3DSamplesRender(TGraphDisplayItem&) override { Event("AfterD3DSamplesRender"); }
+    void AfterD3DRender(TGraphDisplayItem&) override { Event("AfterD3DRender"); }
+    std::optional<double> NeedPlaybackPosition(TGraphDisplayItem&) override { return Playback; }
+    std::optional<QString> NeedAxisXText(TGraphDisplayItem&, double Value) override {
+        if (!AxisXText) {
+            return std::nullopt;
+        }
+        return AxisXText(Value);
+    }
+    std::optional<QString> NeedAxisYText(TGraphDisplayItem&, double) override {
+        return std::nullopt;
+    }
+
+    void Event(const std::string& Name) {
+        Events.push_back(Name);
+        if (Name == ThrowIn) {
+            throw std::runtime_error("host failed");
+        }
+    }
+
+    // A pane with nothing but what a test turns on.
+    TGraphDisplayItem& AddQuietPane(int DisplayMode) {
+        TGraphDisplayItem& pane = FItems.Add();
+        pane.DisplayMode = static_cast<std::uint8_t>(DisplayMode);
+        pane.Axis.Visible = false;
+        pane.Axis.AxisY.GridVisible = false;
+        pane.Axis.AxisX.GridVisible = false;
+        pane.Axis.AxisY.LabelsVisible = false;
+        pane.Axis.AxisX.LabelsVisible = false;
+        pane.Legend.Visible = false;
+        pane.Caption.Visible = false;
+        pane.Axis.AxisY.ScaleMode = 3;
+        return pane;
+    }
+
+    static TGraphDisplayGraphItem& AddCurve(TGraphDisplayItem& Pane, std::size_t Length,
+                                            float Value, int PrimitiveType, TColor Color) {
+        TGraphDisplayGraphItem& g = Pane.GraphItems.Add();
+        g.PrimitiveType = PrimitiveType;
+        g.Color = Color;
+        g.BaseColor = Color;
+        g.Samples.SetLength(Length);
+        for (TGDGISample& s : g.Samples) {
+            s.Value = Value;
+        }
+        return g;
+    }
+
+    QImage Frame() const { return FPanel.Frame(); }
+
+    std::unique_ptr<TGraphDisplayRenderer> Renderer;
+    TRenderProperties Props = [] {
+        TRenderProperties p;
+        p.Animate = false;
+        p.ShowSelection = false;
+        return p;
+    }();
+    int Active = -1;
+    long long Hover = -1;
+    int ScrollPosition = 0;
+    int ScrollMax = 600;
+    std::optional<double> Playback;
+    std::function<QString(double)> AxisXText;
+    int SurfaceShown = 0;
+    int ThreadsStarted = 0;
+    int Destroyed = 0;
+    int SamplesAsked = 0;
+    std::vector<std::string> Events;
+    std::string ThrowIn;
+
+private:
+    TRenderPanel FPanel;
+    TGraphDisplayItems FItems{this};
+};
+
+QRgb Pixel(const QImage& Image, int X, int Y) {
+    return Image.pixel(X, Y) & 0xFFFFFFu;
+}
+
+constexpr QRgb kBlack = 0x000000;
+constexpr QRgb kWhite = 0xFFFFFF;
+constexpr QRgb kRed = 0xFF0000;
+
+// Column a curve-unit x of pane Index lands on, through the transform of curve 0.
+int ColumnOf(FakeDisplay& D, float VertexX, float VertexZ) {
+    TGraphDisplayItem& pane = D.Items()[D.Active];
+    D.Renderer->SetGraphItemTransform(D.Active, 0);
+    const TVector4 p = TransformPoint({VertexX, 0, VertexZ, 1}, pane.WorldMatrix);
+    const QSize size = D.Panel().size();
+    return static_cast<int>(
+        std::lround(WorldToPixel(p.X, p.Y, p.Z, size.width(), size.height()).X));
+}
+
+bool Lit(QRgb c) {
+    return qRed(c) + qGreen(c) + qBlue(c) > 150;
+}
+
+} // namespace
+
+TEST(RenderDevice, Lifecycle) {
+    FakeDisplay d(QSize(320, 200));
+    // Before any pane: nothing is made.
+    EXPECT_FALSE(d.Renderer->InitD3D(-1));
+    EXPECT_FALSE(d.Renderer->HasDirect3D());
+    EXPECT_EQ(d.SurfaceShown, 0);
+    // Resizing before the first device does nothing.
+    d.Renderer->PanelResize();
+    EXPECT_FALSE(d.Renderer->D3DInitialized());
+
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    ASSERT_EQ(d.Active, 0);
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    GlDevice* first = TGraphDisplayRenderer::Device(pane);
+    ASSERT_NE(first, nullptr);
+    const std::weak_ptr<TRenderResource> firstDevice = pane.Device;
+    EXPECT_TRUE(d.Renderer->D3DInitialized());
+    EXPECT_EQ(d.SurfaceShown, 1);
+    EXPECT_NE(pane.VertexBufferCoords, nullptr);
+    EXPECT_NE(pane.VertexBufferGridVertical, nullptr);
+    EXPECT_NE(pane.VertexBufferCursor, nullptr);
+    EXPECT_NE(pane.Caption.D3DFont, nullptr);
+    EXPECT_EQ(pane.CoordsLineCount, 21);
+    EXPECT_EQ(pane.GridVerticalLineCount, 9);
+    EXPECT_EQ(first->BackBufferSize(), QSize(320, 200));
+    // InitD3D ends with a frame on the panel.
+    EXPECT_TRUE(d.Panel().HasFrame());
+    EXPECT_EQ(d.Props.MaximumVertexCount, 500000);
+
+    // A device exists: D3DFree(False) keeps the shared object and fires nothing.
+    d.Renderer->D3DFree(false);
+    EXPECT_TRUE(d.Renderer->HasDirect3D());
+    EXPECT_EQ(d.Destroyed, 0);
+
+    // A second InitD3D replaces the device; the budget follows the device's limit.
+    const GlDeviceCaps small{65535};
+    GlDevice::SetCapsOverride(&small);
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    GlDevice::SetCapsOverride(nullptr);
+    EXPECT_TRUE(firstDevice.expired());
+    EXPECT_NE(pane.Device, nullptr);
+    EXPECT_EQ(d.Props.MaximumVertexCount, 65534);
+    EXPECT_EQ(d.Destroyed, 0);
+
+    // Resize: re-made at the new size with AutoReInit, left alone without it.
+    d.Panel().resize(400, 300);
+    d.Renderer->PanelResize();
+    EXPECT_EQ(TGraphDisplayRenderer::Device(pane)->BackBufferSize(), QSize(400, 300));
+    d.Props.AutoReInit = false;
+    d.Panel().resize(200, 100);
+    d.Renderer->PanelResize();
+    EXPECT_EQ(TGraphDisplayRenderer::Device(pane)->BackBufferSize(), QSize(400, 300));
+
+    // Forced: the event fires and the shared object goes while the pane keeps its device.
+    d.Renderer->D3DFree(true);
+    EXPECT_EQ(d.Destroyed, 1);
+    EXPECT_FALSE(d.Renderer->HasDirect3D());
+    EXPECT_NE(TGraphDisplayRenderer::Device(pane), nullptr);
+    EXPECT_TRUE(d.Renderer->RenderFrame(0));
+}
+
+TEST(RenderDevice, DeviceThatCannotBeMade) {
+    // A back buffer larger than the rasteriser can hold: no device.
+    FakeDisplay d(QSize(40000, 10));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    try {
+        d.Renderer->InitD3D(0);
+        ADD_FAILURE() << "no exception";
+    } catch (const EGraphDisplayError& e) {
+        EXPECT_STREQ(e.what(), "Error while creating D3D Device!");
+    }
+    EXPECT_EQ(pane.Device, nullptr);
+    EXPECT_FALSE(d.Renderer->D3DInitialized());
+    d.Props.SuppressErrors = true;
+    EXPECT_FALSE(d.Renderer->InitD3D(0));
+    EXPECT_EQ(pane.Device, nullptr);
+    // Nothing to draw with: the frame does nothing.
+    d.Renderer->Render();
+    EXPECT_FALSE(d.Panel().HasFrame());
+}
+
+TEST(RenderDevice, CurveGeometryAndSampleSources) {
+    FakeDisplay d(QSize(320, 200));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    TGraphDisplayGraphItem& strip = FakeDisplay::AddCurve(pane, 10, 0.5f, 3, 0x0000FF);
+    TGraphDisplayGraphItem& bars = FakeDisplay::AddCurve(pane, 10, 0.5f, 4, 0x0000FF);
+    TGraphDisplayGraphItem& other = FakeDisplay::AddCurve(pane, 10, 0.5f, 5, 0x0000FF);
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    // InitD3D does not build curves; InitializeGeometries does, asking the host first.
+    EXPECT_EQ(strip.PrimitiveCount, 0);
+    EXPECT_TRUE(d.Renderer->InitializeGeometries(0));
+    EXPECT_EQ(d.SamplesAsked, 3);
+    EXPECT_EQ(strip.PrimitiveCount, 9);
+    EXPECT_EQ(bars.PrimitiveCount, 10);
+    EXPECT_EQ(other.PrimitiveCount, 0);
+    EXPECT_EQ(other.VertexBufferSamples, nullptr);
+    EXPECT_EQ(pane.MaxPrimitiveCount(), 10);
+
+    // Empty samples: the curve keeps its buffer and counts.
+    strip.Samples.SetLength(0);
+    const TRenderHandle before = strip.VertexBufferSamples;
+    d.Renderer->CreateVertexesFromSamples(0, 0);
+    EXPECT_EQ(strip.VertexBufferSamples, before);
+    EXPECT_EQ(strip.PrimitiveCount, 9);
+
+    // Samples from the sample thread: nothing is built here.
+    d.Props.SampleInSeparateThread = true;
+    d.Renderer->CreateVertexesFromSamples(0, 1);
+    EXPECT_EQ(d.ThreadsStarted, 1);
+    EXPECT_EQ(d.SamplesAsked, 4);
+}
+
+TEST(RenderPixels, LongestCurveTouchesBothEdges) {
+    FakeDisplay d(QSize(320, 200));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    FakeDisplay::AddCurve(pane, 1000, 0.5f, 3, 0x0000FF);
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Renderer->Render();
+    const QImage f = d.Frame();
+    // Value 0.5 of a 0 ... 1 span in the centred lane: world y -147.95, row 52.7.
+    const int row = static_cast<int>(std::lround(WorldToPixel(300, -147.95, 2, 320, 200).Y));
+    for (int x = 0; x < 320; x += 7) {
+        EXPECT_EQ(Pixel(f, x, row), kRed) << x;
+    }
+    EXPECT_EQ(Pixel(f, 0, row), kRed);
+    EXPECT_EQ(Pixel(f, 319, row), kRed);
+    EXPECT_EQ(Pixel(f, 160, row - 1), kBlack);
+    EXPECT_EQ(Pixel(f, 160, row + 1), kBlack);
+}
+
+TEST(RenderPixels, MarkerLinesAndHover) {
+    FakeDisplay d(QSize(400, 300));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    FakeDisplay::AddCurve(pane, 2000, 0.5f, 3, 0x00FF00).Visible = false;
+    pane.SetXMax(1000.0);
+    TGraphDisplayMarker& red = pane.Markers.Add();
+    red.X = 300.0;
+    red.Color = 0x0000FF;
+    TGraphDisplayMarker& green = pane.Markers.Add();
+    green.X = 700.0;
+    green.Color = 0x00FF00;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Renderer->Render();
+    EXPECT_EQ(pane.MarkerLineCount, 2);
+
+    const int n = pane.MaxPrimitiveCount() / 2;
+    const int redColumn = ColumnOf(d, 0.3f * n, 1.0f);
+    const int greenColumn = ColumnOf(d, 0.7f * n, 1.0f);
+    QImage f = d.Frame();
+    for (int y : {10, 150, 290}) {
+        EXPECT_EQ(Pixel(f, redColumn, y), kRed) << y;
+        EXPECT_EQ(Pixel(f, greenColumn, y), 0x00FF00u) << y;
+    }
+    EXPECT_EQ(Pixel(f, redColumn - 1, 150), kBlack);
+    EXPECT_EQ(Pixel(f, redColumn + 1, 150), kBlack);
+
+    d.Hover = 0;
+    d.Renderer->Render();
+    f = d.Frame();
+    EXPECT_EQ(Pixel(f, redColumn, 150), kWhite);
+    EXPECT_EQ(Pixel(f, greenColumn, 150), 0x00FF00u);
+
+    // Markers hidden: no lines.
+    pane.Markers.Visible = false;
+    d.Renderer->Render();
+    EXPECT_EQ(Pixel(d.Frame(), redColumn, 150), kBlack);
+}
+
+TEST(RenderPixels, SelectionBandAndCursor) {
+    FakeDisplay d(QSize(400, 300));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    FakeDisplay::AddCurve(pane, 2000, 0.5f, 3, 0x00FF00).Visible = false;
+    pane.SetXMax(1000.0);
+    pane.SelectionStart = 250.0;
+    pane.SelectionEnd = 500.0;
+    d.Props.ShowSelection = true;
+    d.Props.ShowCursor = true;
+    d.Props.SolidCursor = true;
+    d.Playback = 750.0;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Renderer->Render();
+    const QImage f = d.Frame();
+
+    const int n = pane.MaxPrimitiveCount();
+    const int start = ColumnOf(d, 0.25f * n / 2, -0.5f);
+    const int end = ColumnOf(d, 0.5f * n / 2, -0.5f);
+    const int cursor = ColumnOf(d, 0.75f * n / 2, -1.0f);
+    // Edges opaque in the border colour, the band a dark blue shade over black.
+    EXPECT_EQ(Pixel(f, start, 150), 0x111199u);
+    EXPECT_EQ(Pixel(f, end, 150), 0x111199u);
+    const QRgb inside = Pixel(f, (start + end) / 2, 150);
+    EXPECT_NEAR(qRed(inside), 9, 3);
+    EXPECT_NEAR(qGreen(inside), 9, 3);
+    EXPECT_NEAR(qBlue(inside), 30, 3);
+    EXPECT_EQ(Pixel(f, start - 3, 150), kBlack);
+    EXPECT_EQ(Pixel(f, cursor, 150), kWhite);
+    EXPECT_EQ(Pixel(f, cursor + 2, 150), kBlack);
+}
+
+TEST(RenderPixels, StackedLanesAtThePredictedRows) {
+    FakeDisplay d(QSize(400, 300));
+    TGraphDisplayItem& pane = d.AddQuietPane(4);
+    pane.ChannelCount = 2;
+    pane.Axis.Visible = true;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->Render();
+    const QImage f = d.Frame();
+    for (int slot = 1; slot <= 2; ++slot) {
+        TMatrix4 world;
+        ASSERT_TRUE(LaneTransform(4, 2, {0, slot}, world));
+        const TVector4 p = TransformPoint({0, 0, -1, 1}, world);
+        const int row = static_cast<int>(std::lround(WorldToPixel(p.X, p.Y, p.Z, 400, 300).Y));
+        EXPECT_EQ(Pixel(f, 200, row), kWhite) << slot;
+        EXPECT_EQ(Pixel(f, 200, row - 2), kBlack) << slot;
+        EXPECT_EQ(Pixel(f, 200, row + 2), kBlack) << slot;
+    }
+}
+
+TEST(RenderPixels, TextsWhereTheLayoutPutsThem) {
+    FakeDisplay d(QSize(600, 300));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    FakeDisplay::AddCurve(pane, 100, 0.5f, 3, 0xFFFFFF).Visible = false;
+    pane.GraphItems[0].Caption = QStringLiteral("Canal 1");
+    pane.Caption.Visible = true;
+    pane.Caption.Text = QStringLiteral("MMMMMM");
+    pane.Legend.Visible = true;
+    pane.Axis.AxisX.LabelsVisible = true;
+    pane.Axis.AxisX.LabelSide = 0;
+    d.AxisXText = [](double) { return QStringLiteral("H"); };
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Renderer->Render();
+    const QImage f = d.Frame();
+
+    // Bounding box of the lit pixels inside a region.
+    auto box = [](const QImage& f, QRect Region) {
+        QRect r;
+        for (int y = Region.top(); y <= Region.bottom(); ++y) {
+            for (int x = Region.left(); x <= Region.right(); ++x) {
+                if (Lit(Pixel(f, x, y))) {
+                    r |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        return r;
+    };
+    // Caption: centred, its cell from row 25 on.
+    const QRect caption = box(f, QRect(150, 0, 300, 60));
+    ASSERT_FALSE(caption.isEmpty());
+    EXPECT_NEAR((caption.left() + caption.right()) / 2.0, 300.0, 3.0);
+    EXPECT_GE(caption.top(), 25);
+    EXPECT_LE(caption.bottom(), 25 + 14);
+    // Legend row 0 at (75, H / 15).
+    const QRect legend = box(f, QRect(60, 15, 200, 30));
+    ASSERT_FALSE(legend.isEmpty());
+    EXPECT_GE(legend.left(), 75);
+    EXPECT_LE(legend.left(), 77);
+    EXPECT_GE(legend.top(), 20);
+    // X labels at the bottom, centred on W / d x i.
+    for (int i = 1; i <= 9; ++i) {
+        const QRect label = box(f, QRect(60 * i - 20, 300 - 1 - 12, 40, 13));
+        ASSERT_FALSE(label.isEmpty()) << i;
+        EXPECT_NEAR((label.left() + label.right()) / 2.0, 60.0 * i, 2.0) << i;
+    }
+
+    // A font that cannot be made leaves only its own text out.
+    pane.Legend.Font.Size = 0;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    EXPECT_EQ(pane.Legend.D3DFont, nullptr);
+    const QImage g = d.Frame();
+    EXPECT_TRUE(box(g, QRect(60, 15, 200, 30)).isEmpty());
+    EXPECT_EQ(box(g, QRect(150, 0, 300, 60)), caption);
+}
+
+TEST(RenderFrame, OrderAnimationAndAbandonedFrames) {
+    FakeDisplay d(QSize(320, 200));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    FakeDisplay::AddCurve(pane, 100, 0.5f, 3, 0x00FF00);
+    FakeDisplay::AddCurve(pane, 100, 0.5f, 3, 0x0000FF);
+    // No active pane / no device: nothing happens.
+    d.Active = -1;
+    d.Renderer->Render();
+    d.Active = 0;
+    d.Renderer->Render();
+    EXPECT_TRUE(d.Events.empty());
+
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Events.clear();
+    d.Renderer->Render();
+    EXPECT_EQ(d.Events, (std::vector<std::string>{"BeforeD3DRender", "BeforeD3DSamplesRender",
+                                                  "AfterD3DSamplesRender", "AfterD3DRender"}));
+
+    // Two drawn curves: the tilt-in lasts 26 frames.
+    d.Props.Animate = true;
+    ASSERT_TRUE(d.Renderer->SetupStartupAnim(0));
+    EXPECT_FALSE(d.Renderer->SetupStartupAnim(3));
+    int frames = 0;
+    while (pane.Animating && frames < 100) {
+        d.Renderer->Render();
+        ++frames;
+    }
+    EXPECT_EQ(frames, 26);
+
+    // A failure inside the curves' block drops only that block; one after it abandons the
+    // frame, which still closes its scene so the next frame draws.
+    GlDevice* device = TGraphDisplayRenderer::Device(pane);
+    d.ThrowIn = "AfterD3DSamplesRender";
+    EXPECT_TRUE(d.Renderer->RenderFrame(0));
+    d.ThrowIn = "AfterD3DRender";
+    const QImage before = device->PresentedImage();
+    d.Renderer->Render();
+    EXPECT_FALSE(device->InScene());
+    EXPECT_EQ(device->PresentedImage().constBits(), before.constBits()); // not presented
+    d.ThrowIn.clear();
+    EXPECT_TRUE(d.Renderer->RenderFrame(0));
+}
+
+TEST(RenderFrame, PartialCurveDrawsGiveTheSamePicture) {
+    // Zoomed in, only the visible part is drawn; bars thinner than a pixel are drawn only
+    // where they cover a sampling point. Neither may change a single pixel.
+    struct Case {
+        bool Antialiasing;
+        double Zoom;
+    };
+    for (const Case c : {Case{false, 1.0}, Case{true, 1.0}, Case{false, 16.0}, Case{true, 16.0}}) {
+        SCOPED_TRACE(testing::Message() << c.Antialiasing << " x" << c.Zoom);
+        FakeDisplay d(QSize(320, 200));
+        d.Props.Antialiasing = c.Antialiasing;
+        TGraphDisplayItem& pane = d.AddQuietPane(4);
+        pane.ChannelCount = 2;
+        pane.Axis.AxisY.ScaleMode = 0;
+        for (int k = 0; k < 2; ++k) {
+            TGraphDisplayGraphItem& g =
+                FakeDisplay::AddCurve(pane, 200000, 0.0f, 3 + k, k == 0 ? 0x3060C0 : 0x20C040);
+            g.Channel = k;
+            g.BaseColor = 0x102040;
+            for (std::size_t i = 0; i < g.Samples.size(); ++i) {
+                g.Samples[i].Value = static_cast<float>(
+                    std::sin(static_cast<double>(i) * 0.0013 * (k + 1)) * (0.2 + (i % 7) * 0.1));
+            }
+        }
+        ASSERT_TRUE(d.Renderer->InitD3D(0));
+        d.Renderer->InitializeGeometries(0);
+        pane.ZoomFactor = c.Zoom;
+        pane.ViewPosition = c.Zoom > 1.0 ? 0.37 * pane.XMax : 0.0;
+        d.ScrollMax = static_cast<int>(600 * c.Zoom);
+        GlDevice* device = TGraphDisplayRenderer::Device(pane);
+
+        const quint64 p0 = device->PrimitivesDrawn();
+        d.Renderer->Render();
+        const QImage part = d.Frame().copy();
+        const quint64 partial = device->PrimitivesDrawn() - p0;
+
+        TGraphDisplayRenderer::SetDrawWholeCurves(true);
+        const quint64 p1 = device->PrimitivesDrawn();
+        d.Renderer->Render();
+        TGraphDisplayRenderer::SetDrawWholeCurves(false);
+        const quint64 whole = device->PrimitivesDrawn() - p1;
+
+        EXPECT_EQ(part, d.Frame());
+        EXPECT_LT(partial, whole);
+        if (c.Zoom > 1.0) {
+            EXPECT_LT(partial * 4, whole);
+        }
+    }
+}
+
+TEST(RenderDevice, BackgroundPicture) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QImage picture(2, 2, QImage::Format_RGB32);
+    picture.setPixel(0, 0, qRgb(255, 0, 0));
+    picture.setPixel(1, 0, qRgb(0, 255, 0));
+    picture.setPixel(0, 1, qRgb(0, 0, 255));
+    picture.setPixel(1, 1, qRgb(255, 255, 255));
+    const QString path = dir.filePath(QStringLiteral("back.png"));
+    ASSERT_TRUE(picture.save(path));
+
+    FakeDisplay d(QSize(200, 100));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    pane.BackgroundPicture = dir.filePath(QStringLiteral("missing.png"));
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    EXPECT_EQ(pane.BackgroundSurface, nullptr);
+
+    pane.BackgroundPicture = path;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    ASSERT_NE(pane.BackgroundSurface, nullptr);
+    EXPECT_EQ(pane.BackgroundRect, (TRect{0, 0, 2, 2}));
+    const QImage f = d.Frame();
+    // Stretched with linear filtering: pure colours near the corners, a blend between.
+    EXPECT_EQ(Pixel(f, 2, 2), kRed);
+    EXPECT_EQ(Pixel(f, 197, 97), kWhite);
+    const QRgb middle = Pixel(f, 100, 2);
+    EXPECT_GT(qRed(middle), 60);
+    EXPECT_GT(qGreen(middle), 60);
+}
