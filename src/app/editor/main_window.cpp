@@ -83,6 +83,7 @@ TfrmTavrela::TfrmTavrela(QStringList arguments, audio::Engine& engine, QWidget* 
     BuildControls();
     ConfigureDisplay();
     BindCommands();
+    BindSessionCommands();
     resize(684, 367);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -466,19 +467,6 @@ QString TfrmTavrela::GraphDisplay3D1NeedAxisXText(double Value) {
 void TfrmTavrela::tmrRenderGraficoTimer() {
     GraphDisplay3D1->Render();
     UpdateTimeLabels();
-}
-
-void TfrmTavrela::UpdateTimeLabels() {
-    if (GraphDisplay3D1->Items().Count() == 0) {
-        return;
-    }
-    const auto clock = [this](std::int64_t bytes) {
-        return FormatMilliseconds(
-            static_cast<std::int64_t>(FEngine.bytesToSeconds(Stream, bytes) * 1000.0));
-    };
-    const TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
-    lblTamanho->setText(clock(static_cast<std::int64_t>(pane.XMax)));
-    lblPosicao->setText(clock(FEngine.position(Stream)));
 }
 
 } // namespace tavrela

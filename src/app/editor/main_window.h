@@ -31,6 +31,18 @@ class TGraphData;
 class TGraphDisplay3D;
 class TfrmCarregando;
 struct MarkerTexts;
+class TMarkerCommands;
+class TPlaybackPreview;
+enum class TMarkerKind : int;
+class TGraphDisplayItem;
+enum TMouseButton : std::uint8_t;
+enum TGraphDisplayPlayStatus : std::uint8_t;
+
+/// The editing commands and the playback preview of a window (main_window_commands.cpp).
+struct TSessionParts;
+struct TSessionPartsDeleter {
+    void operator()(TSessionParts* Parts) const;
+};
 
 /// The audio library passes the start-up check when its version word's high 16 bits are
 /// 0x0204 (2.4 with any revision and build).
@@ -145,6 +157,12 @@ public:
     /// The loading window while a decode runs, else null.
     TfrmCarregando* LoadingWindow() const { return FLoading; }
 
+    /// The operator's editing commands and the playback preview this window binds.
+    TMarkerCommands& Commands() const;
+    TPlaybackPreview& Preview() const;
+    /// Removes the kind's marker and texts; the silent abort without a pane.
+    void RemoveMarkerKind(TMarkerKind Kind);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -165,6 +183,41 @@ private:
     void btnZoomMenosClick();
     void tmrRenderGraficoTimer();
     void UpdateTimeLabels();
+
+    // Editing and playback handlers (main_window_commands.cpp).
+    void BindSessionCommands();
+    void menuInicioAudioClick(QObject* Sender);
+    void menuComentarioClick();
+    void btnConfirmarComentarioClick();
+    void btnCancelarComentarioClick();
+    void menuRemoverInicioAudioClick();
+    void menuRemoverIntroducaoClick();
+    void menuRemoverInicioRefraoClick();
+    void menuRemoverFimRefraoClick();
+    void menuRemoverFimAudioClick();
+    void menuRemoverPontoMixagemClick();
+    void menuRemoverCarimboClick();
+    void menuRemoverComentarioClick();
+    void menuRemoverTodosMarcadoresClick();
+    void GraphDisplay3D1MouseDown(TMouseButton Button, int X, int Y);
+    void GraphDisplay3D1MouseMove(int X, int Y);
+    void GraphDisplay3D1MouseUp();
+    void btnMarcarOndasClick();
+    void btnInicioOndasClick();
+    void btnFimOndasClick();
+    void btnMostrarTudoClick();
+    void btnRemoverSelecaoClick();
+    void btnCancelarMarcacoesClick();
+    void CheckBox1Click();
+    void GraphDisplay3D1Play(double Position);
+    void GraphDisplay3D1Pause();
+    TGraphDisplayPlayStatus GraphDisplay3D1NeedPlayStatus();
+    double GraphDisplay3D1NeedPlaybackPosition();
+    void GraphDisplay3D1Selection(TGraphDisplayItem* GraphDisplayItem);
+    void btnPlayClick();
+    void btnStopClick();
+    void menuTocarIntroducaoClick();
+    void menuTocarRefraoClick();
     QString GraphDisplay3D1NeedAxisXText(double Value);
 
     void ConfigureDisplay();
@@ -185,6 +238,7 @@ private:
     bool FTerminateRequested = false;
     int FExitCode = 0;
     TfrmCarregando* FLoading = nullptr;
+    std::unique_ptr<TSessionParts, TSessionPartsDeleter> FSession;
 };
 
 } // namespace tavrela

@@ -332,9 +332,10 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
 
         const bool overlays = !props.Animate || !item.Animating;
         if (item.Markers.Visible && overlays) {
-            SetGraphItemTransform(Index, 0);
+            // Without a layout for the pane's display mode there is nowhere to draw them.
+            const bool placed = SetGraphItemTransform(Index, 0);
             Guarded([&] {
-                if (item.MarkerLineCount > 0) {
+                if (placed && item.MarkerLineCount > 0) {
                     d.SetStreamSource(Stream(item.VertexBufferMarkers));
                     d.DrawPrimitive(GlPrimitiveType::LineList, 0, item.MarkerLineCount);
                 }

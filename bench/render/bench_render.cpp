@@ -151,7 +151,7 @@ int main(int argc, char** argv) {
     pane.SetXMax(static_cast<double>(kSamples) * 8.0);
 
     if (!d.Renderer->InitD3D(0)) {
-        std::fprintf(stderr, "bench-display: no OpenGL device\n");
+        std::fprintf(stderr, "bench-render: no OpenGL device\n");
         return 1;
     }
     GlDevice& device = *TGraphDisplayRenderer::Device(pane);

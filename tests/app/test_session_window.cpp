@@ -1,0 +1,308 @@
+// The editing commands through the real main window: its menu, legend buttons, pointer on
+// the display and the bottom bar, on files generated for each test.
+#include "test_editor_fixtures.h"
+#include "test_jingles_support.h"
+
+#include <app/editor/editor_conventions.h>
+#include <app/editor/main_window.h>
+#include <app/jingles/jingle_dialog.h>
+#include <app/markers/marker_kinds.h>
+#include <app/markers/time_text.h>
+#include <audio/engine.h>
+#include <display/graph_display_3d.h>
+#include <display/model/model.h>
+#include <tags/tag.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace tavrela {
+namespace {
+
+using testing::Id3v23Tag;
+using testing::MakeMp3;
+using testing::PrependToFile;
+
+const QString kNoDevice = QStringLiteral("Não foi possível iniciar o dispositivo de áudio padrão!");
+const QString kSaved = QStringLiteral("Marcações efetuadas com sucesso.");
+
+class SessionWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        SetMessagePresenter([this](const QString& text) {
+            if (text != kNoDevice) {
+                shown << text;
+            }
+        });
+    }
+    void TearDown() override {
+        window.reset();
+        SetMessagePresenter({});
+        tags::ClearTag();
+    }
+
+    TfrmTavrela& Open(const QString& file) {
+        window = std::make_unique<TfrmTavrela>(QStringList{file}, engine);
+        window->OnTerminate = [this] { terminated = true; };
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return *window;
+    }
+    TGraphDisplayItem& Pane() const { return window->GraphDisplay3D1->Items()[0]; }
+    QWidget* Panel() const { return window->GraphDisplay3D1->Panel(); }
+    // A left click on the waveform at pixel column x: moves the selection start there.
+    void LeftClick(int x) {
+        QTest::mouseClick(Panel(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(x, Panel()->height() / 2));
+    }
+    std::vector<std::uint32_t> Colors() const {
+        std::vector<std::uint32_t> out;
+        for (const TGraphDisplayMarker& m : Pane().Markers) {
+            out.push_back(m.Color);
+        }
+        return out;
+    }
+    // The file's tag as the tag reader sees it.
+    tags::Tag ReadBack(const QString& path) {
+        tags::CreateTagObjects(".mp3");
+        tags::ReadTag(QFile::encodeName(path).toStdString());
+        tags::Tag tag = tags::CurrentTag;
+        tags::FreeTagObjects(".MP3");
+        return tag;
+    }
+
+    QTemporaryDir dir;
+    audio::Engine engine{audio::EngineOptions{false, true, 50}};
+    std::unique_ptr<TfrmTavrela> window;
+    QStringList shown;
+    bool terminated = false;
+};
+
+TEST_F(SessionWindow, PlacingTwiceKeepsOneMarkerWithItsFirstCaption) {
+    TfrmTavrela& w = Open(MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2));
+    LeftClick(100);
+    const double first = Pane().SelectionStart;
+    ASSERT_GT(first, 0.0);
+    QTest::mouseClick(w.btnIntroducao, Qt::LeftButton);
+    LeftClick(300);
+    const double second = Pane().SelectionStart;
+    ASSERT_GT(second, first);
+    w.menuIntroducao->trigger();
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(Pane().Markers[0].Color, 0x0000FFu);
+    EXPECT_EQ(Pane().Markers[0].X, second);
+    EXPECT_EQ(Pane().Markers[0].Caption, QStringLiteral("Introdução"));
+
+    // From the menu a new kind carries the item's caption.
+    w.menuFimAudio->trigger();
+    ASSERT_EQ(Pane().Markers.Count(), 2);
+    EXPECT_EQ(Pane().Markers[1].Caption, QStringLiteral("Marcar fim do áudio"));
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(SessionWindow, RightClickOpensTheMenuAndLeavesTheSelectionStart) {
+    TfrmTavrela& w = Open(MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2));
+    LeftClick(120);
+    const double start = Pane().SelectionStart;
+    ASSERT_GT(start, 0.0);
+    QTest::mousePress(Panel(), Qt::RightButton, Qt::NoModifier, QPoint(400, 50));
+    EXPECT_TRUE(w.PopupMenu1->isVisible());
+    w.PopupMenu1->hide();
+    QTest::mouseRelease(Panel(), Qt::RightButton, Qt::NoModifier, QPoint(400, 50));
+    EXPECT_EQ(Pane().SelectionStart, start);
+    w.menuIntroducao->trigger();
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(Pane().Markers[0].X, start);
+    EXPECT_EQ(Pane().Markers[0].Caption, QStringLiteral("Marcar introdução"));
+}
+
+TEST_F(SessionWindow, MoveModeScrollsAndNeverChangesTheSelection) {
+    TfrmTavrela& w = Open(MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2));
+    LeftClick(150);
+    const double start = Pane().SelectionStart;
+    for (int i = 0; i < 4; ++i) {
+        QTest::mouseClick(w.btnZoomMais, Qt::LeftButton);
+    }
+    ASSERT_GT(Pane().ZoomFactor, 1.0);
+    w.GraphDisplay3D1->SetScrollPosition(200);
+    const int before = w.GraphDisplay3D1->GetScrollPosition();
+
+    QTest::mouseClick(w.btnMoverOndas, Qt::LeftButton);
+    EXPECT_TRUE(w.btnMoverOndas->isHidden());
+    EXPECT_FALSE(w.btnMarcarOndas->isHidden());
+    EXPECT_EQ(Panel()->cursor().shape(), Qt::OpenHandCursor);
+    QTest::mousePress(Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 40));
+    QTest::mouseMove(Panel(), QPoint(260, 40));
+    QTest::mouseMove(Panel(), QPoint(220, 40));
+    QTest::mouseRelease(Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(220, 40));
+    EXPECT_FALSE(w.Dragging);
+    EXPECT_GT(w.GraphDisplay3D1->GetScrollPosition(), before);
+    EXPECT_EQ(Pane().SelectionStart, start);
+
+    // Back to marking: a click moves the selection start again.
+    QTest::mouseClick(w.btnMarcarOndas, Qt::LeftButton);
+    EXPECT_FALSE(w.btnMoverOndas->isHidden());
+    EXPECT_TRUE(w.btnMarcarOndas->isHidden());
+    EXPECT_EQ(Panel()->cursor().shape(), Qt::ArrowCursor);
+    LeftClick(400);
+    EXPECT_NE(Pane().SelectionStart, start);
+}
+
+TEST_F(SessionWindow, RemovingAKindWithoutAMarkerStillEmptiesItsTexts) {
+    const QString mp3 = MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2);
+    PrependToFile(mp3, Id3v23Tag({{"TRFI", "00:03"}, {"TINT", "00:01"}}));
+    TfrmTavrela& w = Open(mp3);
+    ASSERT_EQ(Pane().Markers.Count(), 2);
+    // The marker is gone already (dragged off by hand, say); the texts remain.
+    Pane().Markers.Delete(FirstMarkerOfKind(Pane().Markers, TMarkerKind::ChorusStart)->Index);
+    ASSERT_EQ(w.ChorusStart, QStringLiteral("00:03"));
+    ASSERT_EQ(tags::CurrentTag.ChorusStart, "00:03");
+    w.menuRemoverInicioRefrao->trigger();
+    EXPECT_TRUE(w.ChorusStart.isEmpty());
+    EXPECT_TRUE(tags::CurrentTag.ChorusStart.empty());
+    EXPECT_EQ(w.Intro, QStringLiteral("00:01"));
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(Pane().Markers[0].Color, 0x0000FFu);
+}
+
+TEST_F(SessionWindow, RemoveAllThenSaveWritesNoMarkerJingleOrComment) {
+    const QString mp3 = MakeMp3(dir, QStringLiteral("a.mp3"), 12.0, 2);
+    PrependToFile(mp3, Id3v23Tag({{"TIT2", "Canção"},
+                                  {"TMXI", "00:00.5"},
+                                  {"TINT", "00:02"},
+                                  {"TRFI", "00:03"},
+                                  {"TRFF", "00:05"},
+                                  {"TMXF", "00:11"},
+                                  {"TPMI", "00:10"},
+                                  {"TCAR", "00:07"},
+                                  {"TVIN", "Vinhetas\\a.mp3"},
+                                  {"COMM", "nota"}}));
+    TfrmTavrela& w = Open(mp3);
+    ASSERT_EQ(Pane().Markers.Count(), 7);
+    w.menuRemoverTodosMarcadores->trigger();
+    EXPECT_EQ(Pane().Markers.Count(), 0);
+    EXPECT_TRUE(w.StampJingle.isEmpty());
+    EXPECT_TRUE(w.Comment.isEmpty());
+    QTest::mouseClick(w.btnGravarMarcacoes, Qt::LeftButton);
+    EXPECT_EQ(shown, QStringList{kSaved});
+    EXPECT_TRUE(terminated);
+
+    const tags::Tag tag = ReadBack(mp3);
+    for (const std::string* text :
+         {&tag.AudioStart, &tag.Intro, &tag.ChorusStart, &tag.ChorusEnd, &tag.AudioEnd,
+          &tag.MixPoint, &tag.StampTime, &tag.StampJingle, &tag.Comment}) {
+        EXPECT_EQ(*text, "");
+    }
+    EXPECT_EQ(tag.Title, "Canção");
+}
+
+TEST_F(SessionWindow, CancelarMarcacoesRestoresMarkersAndCommentFromTheFile) {
+    const QString mp3 = MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2);
+    PrependToFile(mp3, Id3v23Tag({{"TINT", "00:02"}, {"COMM", "original"}}));
+    TfrmTavrela& w = Open(mp3);
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    const double stored = Pane().Markers[0].X;
+
+    LeftClick(400);
+    QTest::mouseClick(w.btnIntroducao, Qt::LeftButton);
+    ASSERT_NE(Pane().Markers[0].X, stored);
+    QTest::mouseClick(w.btnComentario, Qt::LeftButton);
+    EXPECT_TRUE(w.pnlComentario->isVisible());
+    EXPECT_EQ(w.edtComentario->toPlainText(), QStringLiteral("original"));
+    w.edtComentario->setPlainText(QStringLiteral("mudado"));
+    QTest::mouseClick(w.btnConfirmarComentario, Qt::LeftButton);
+    EXPECT_FALSE(w.pnlComentario->isVisible());
+    EXPECT_EQ(w.Comment, QStringLiteral("mudado"));
+
+    QTest::mouseClick(w.btnCancelarMarcacoes, Qt::LeftButton);
+    ASSERT_EQ(w.GraphDisplay3D1->Items().Count(), 1);
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(Pane().Markers[0].X, stored);
+    EXPECT_EQ(w.Comment, QStringLiteral("original"));
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(SessionWindow, StampAsksTheJingleDialogAndACancelChangesNothing) {
+    test::SharedFolder home;
+    ASSERT_TRUE(test::createDatabase(home.file(QStringLiteral("ZELVODB.FDB")), test::demoScript()));
+    test::writeSettings(home.path(),
+                        "[BANCO]\r\nCAMINHO=" + home.file(QStringLiteral("ZELVODB.FDB")).toUtf8() +
+                            "\r\n");
+    qputenv("TAVRELA_HOME", home.path().toUtf8());
+    struct RestoreHome {
+        ~RestoreHome() { qunsetenv("TAVRELA_HOME"); }
+    } restoreHome;
+
+    TfrmTavrela& w = Open(MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2));
+    LeftClick(200);
+    const auto answerDialog = [](const std::function<void(TfrmSelecionarVinheta*)>& act) {
+        QTimer::singleShot(0, [act] {
+            auto* dialog = qobject_cast<TfrmSelecionarVinheta*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            act(dialog);
+        });
+    };
+    answerDialog([](TfrmSelecionarVinheta* d) { d->reject(); });
+    QTest::mouseClick(w.btnCarimbo, Qt::LeftButton);
+    EXPECT_EQ(Pane().Markers.Count(), 0);
+    EXPECT_TRUE(w.StampJingle.isEmpty());
+
+    answerDialog([](TfrmSelecionarVinheta* d) {
+        QTest::keyClicks(d->filterEdit(), QStringLiteral("hora"));
+        QTest::keyClick(d->filterEdit(), Qt::Key_Return);
+    });
+    QTest::mouseClick(w.btnCarimbo, Qt::LeftButton);
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(Pane().Markers[0].Color, 0x000080u);
+    EXPECT_EQ(Pane().Markers[0].Caption, QStringLiteral("Carimbo"));
+    EXPECT_EQ(w.StampJingle, QStringLiteral("Vinhetas\\horacerta.mp3"));
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(SessionWindow, PlayStopAndPreviewThroughTheWindow) {
+    TfrmTavrela& w = Open(MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2));
+    EXPECT_FALSE(w.btnPlay->isHidden());
+    EXPECT_TRUE(w.btnStop->isHidden());
+    QTest::mouseClick(w.btnPlay, Qt::LeftButton);
+    EXPECT_TRUE(w.btnPlay->isHidden());
+    EXPECT_FALSE(w.btnStop->isHidden());
+    EXPECT_EQ(engine.isActive(w.Stream), audio::ChannelState::Playing);
+    engine.advanceClock(44100);
+    QTest::qWait(150); // the render timer refreshes the labels
+    EXPECT_EQ(
+        w.lblTamanho->text(),
+        FormatMilliseconds(static_cast<std::int64_t>(
+            engine.bytesToSeconds(w.Stream, static_cast<std::int64_t>(Pane().XMax)) * 1000.0)));
+    EXPECT_NE(w.lblPosicao->text(), QStringLiteral("00:00:00.00"));
+    QTest::mouseClick(w.btnStop, Qt::LeftButton);
+    EXPECT_EQ(engine.isActive(w.Stream), audio::ChannelState::Stopped);
+    EXPECT_FALSE(w.btnPlay->isHidden());
+
+    // The intro preview pauses at its marker without any render tick.
+    LeftClick(200);
+    QTest::mouseClick(w.btnIntroducao, Qt::LeftButton);
+    const auto intro = static_cast<std::int64_t>(Pane().Markers[0].X);
+    w.menuTocarIntroducao->trigger();
+    EXPECT_TRUE(w.PlayingIntro);
+    engine.advanceClock(44100 * 10);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(engine.isActive(w.Stream), audio::ChannelState::Paused);
+    EXPECT_EQ(engine.position(w.Stream), intro - intro % 8);
+    EXPECT_FALSE(w.PlayingIntro);
+}
+
+} // namespace
+} // namespace tavrela
