@@ -25,7 +25,9 @@ stop_services() {
 start_xvfb() {
     local fifo="$SERVICE_DIR/displayfd"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$SERVICE_DIR/xvfb.log" 2>&1 &
+    # -noreset: without it the server resets whenever its last client leaves, and a test
+    # connecting during that reset fails with "could not connect to display".
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo" >"$SERVICE_DIR/xvfb.log" 2>&1 &
     SERVICE_PIDS+=($!)
     local num
     if ! read -r -t 20 num <"$fifo"; then

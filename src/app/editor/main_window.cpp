@@ -257,7 +257,10 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
     }
     DecodeChannelGuard channelGuard{FEngine, channel};
 
-    auto* loading = new TfrmCarregando(this);
+    // Parentless when the main window is not shown yet (the load at start-up): a child
+    // window would make the hidden main window create its native window before the display
+    // sets up its drawing surface, and the window would then be replaced on screen.
+    auto* loading = new TfrmCarregando(isVisible() ? this : nullptr);
     FLoading = loading;
     Panel1->setEnabled(false);
     Panel2->setEnabled(false);
@@ -270,8 +273,10 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
             window->FLoading = nullptr;
             window->Panel1->setEnabled(true);
             window->Panel2->setEnabled(true);
-            window->raise();
-            window->activateWindow();
+            if (window->isVisible()) {
+                window->raise();
+                window->activateWindow();
+            }
         }
     } cleanup{this};
     QCoreApplication::processEvents();
