@@ -181,6 +181,8 @@ int main(int argc, char** argv) {
     window.show();
     QCoreApplication::processEvents();
 
+    double worstLoadVsFloor = 0;
+    double worstPeakVsArrays = 0;
     for (const Variant& v : variants) {
         const QString mp3 = dir.filePath(QString::fromLatin1(v.name) + QStringLiteral(".mp3"));
         QStringList args{QStringLiteral("--quiet")};
@@ -214,7 +216,12 @@ int main(int argc, char** argv) {
         std::printf("%s_load_vs_floor: %.3f ratio\n", v.name, load.loadMs / floorMs);
         std::printf("%s_peak_rss_vs_arrays: %.3f ratio\n", v.name, load.peakVsArrays);
         std::fflush(stdout);
+        worstLoadVsFloor = std::max(worstLoadVsFloor, load.loadMs / floorMs);
+        worstPeakVsArrays = std::max(worstPeakVsArrays, load.peakVsArrays);
     }
+    // The figures the goals are stated for: the worse of the two encodings.
+    std::printf("load_vs_floor: %.3f ratio\n", worstLoadVsFloor);
+    std::printf("peak_rss_vs_arrays: %.3f ratio\n", worstPeakVsArrays);
     mpg123_exit();
     return 0;
 }
