@@ -385,6 +385,27 @@ TEST_F(EditorWindow, AWavFileIsShownButItsMarkersAreNotWritten) {
     EXPECT_EQ(ReadAll(wav), before);
 }
 
+// A shown window whose native window is replaced flickers, and what the window system
+// addressed to the old one (a close request) is lost. Loading builds the display's drawing
+// device; that must not touch the top-level, whether its native window exists before the
+// first load (made early, as a child window would) or a load happens while it is shown.
+TEST_F(EditorWindow, TheNativeWindowMadeOnceIsKept) {
+    const QString mp3 = MakeMp3(dir, QStringLiteral("song.mp3"), 2.0, 2);
+    TfrmTavrela& w = Open({});
+    const WId early = w.winId();
+    shown.clear();
+    w.FileName = mp3;
+    w.LoadAudio();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTest::qWait(200); // render ticks
+    EXPECT_EQ(w.winId(), early);
+    w.LoadAudio();
+    QTest::qWait(200);
+    EXPECT_EQ(w.winId(), early);
+    EXPECT_TRUE(Messages().isEmpty());
+}
+
 TEST(EditorStartup, OnlyVersionTwoFourOfTheAudioLibraryPasses) {
     EXPECT_TRUE(AudioVersionSupported(0x0204000F)); // 2.4.15.0
     EXPECT_TRUE(AudioVersionSupported(0x02040000));
