@@ -28,13 +28,18 @@ TfrmCarregando::TfrmCarregando(QWidget* owner)
 }
 
 void TfrmCarregando::SetProgress(int percent) {
-    if (percent != ProgressBar1->value()) {
-        ProgressBar1->setValue(percent);
+    FProgress = percent;
+    if (FShowQueued || percent == ProgressBar1->value()) {
+        return;
     }
-}
-
-int TfrmCarregando::Progress() const {
-    return ProgressBar1->value();
+    FShowQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FShowQueued = false;
+            ProgressBar1->setValue(FProgress);
+        },
+        Qt::QueuedConnection);
 }
 
 void TfrmCarregando::closeEvent(QCloseEvent* event) {

@@ -12,15 +12,22 @@ class TfrmCarregando final : public QWidget {
 public:
     explicit TfrmCarregando(QWidget* owner = nullptr);
 
-    /// Shows the percentage (0-100) and paints it at once.
+    /// Sets the percentage (0-100). The bar shows it the next time events are processed:
+    /// the bar repaints synchronously on every change, and a decode moves it far more
+    /// often than a screen can show.
     void SetProgress(int percent);
-    int Progress() const;
+    /// The percentage last set.
+    int Progress() const { return FProgress; }
 
     QProgressBar* ProgressBar1 = nullptr;
 
 protected:
     // The operator cannot close it; it goes away when the decode ends.
     void closeEvent(QCloseEvent* event) override;
+
+private:
+    int FProgress = 0;
+    bool FShowQueued = false;
 };
 
 } // namespace tavrela

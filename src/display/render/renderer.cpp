@@ -14,6 +14,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <future>
+#include <vector>
 
 namespace tavrela {
 
@@ -104,6 +106,27 @@ bool UploadVertices(GlDevice& Device, TRenderHandle& Target, const Container& V,
 }
 
 } // namespace
+
+// A curve's geometry on its way into its vertex buffer: laid out and locked, filled (on any
+// thread), then unlocked.
+struct TGraphDisplayRenderer::TCurveUpload {
+    TGraphDisplayGraphItem* Graph = nullptr;
+    int PrimitiveType = 0;
+    TGraphData Samples; // holds the array while it is read
+    TSampleGeometryInput Input;
+    TSampleGeometryLayout Layout;
+    const TBufferMessages* Messages = nullptr;
+    std::shared_ptr<GlVertexBuffer> Buffer;
+    TCustomVertex* Out = nullptr; // the locked buffer; null when there is nothing to fill
+    TAmplitudeBounds Bounds;
+    bool Filled = false;
+
+    void FillVertices() {
+        Bounds =
+            FillSampleGeometry(PrimitiveType, Samples.data(), Samples.size(), Input, Layout, Out);
+        Filled = true;
+    }
+};
 
 // ------------------------------------------------------------------ device lifecycle
 
@@ -223,8 +246,53 @@ void TGraphDisplayRenderer::PanelResize() {
 
 bool TGraphDisplayRenderer::InitializeGeometries(int Index) {
     TGraphDisplayItem& item = FHost.Items()[Index];
-    for (int i = 0; i < item.GraphItems.Count(); ++i) {
-        CreateVertexesFromSamples(Index, i);
+    if (FHost.RenderProperties().SampleInSeparateThread) {
+        for (int i = 0; i < item.GraphItems.Count(); ++i) {
+            CreateVertexesFromSamples(Index, i);
+        }
+        return true;
+    }
+    // A long file's curves take tens of megabytes of vertices each: every curve's buffer is
+    // made and locked in turn (its samples asked for first, as one by one), then all are
+    // filled at once, each on its own thread, and unlocked in turn.
+    std::vector<TCurveUpload> uploads(static_cast<std::size_t>(item.GraphItems.Count()));
+    std::size_t begun = 0;
+    try {
+        for (; begun < uploads.size(); ++begun) {
+            const int i = static_cast<int>(begun);
+            TGraphDisplayGraphItem& graph = item.GraphItems[i];
+            FHost.NeedSamples(item, graph);
+            BeginCurveUpload(Index, i, graph.PrimitiveType, uploads[begun]);
+        }
+    } catch (...) {
+        // What was locked before the failure is still completed, as it would have been.
+        for (std::size_t i = 0; i < begun; ++i) {
+            try {
+                FinishCurveUpload(uploads[i]);
+            } catch (...) {
+            }
+        }
+        throw;
+    }
+    std::vector<std::future<void>> fills;
+    TCurveUpload* last = nullptr;
+    for (TCurveUpload& upload : uploads) {
+        if (upload.Out == nullptr) {
+            continue;
+        }
+        if (last != nullptr) {
+            fills.push_back(std::async(std::launch::async, [last] { last->FillVertices(); }));
+        }
+        last = &upload;
+    }
+    if (last != nullptr) {
+        last->FillVertices(); // this thread takes a share too
+    }
+    for (std::future<void>& fill : fills) {
+        fill.get();
+    }
+    for (TCurveUpload& upload : uploads) {
+        FinishCurveUpload(upload);
     }
     return true;
 }
@@ -279,56 +347,81 @@ TSampleGeometryInput GeometryInput(const TGraphDisplayItem& Item,
 
 } // namespace
 
-bool TGraphDisplayRenderer::CreateLineStripVertexes(int Index, int GraphIndex) {
+bool TGraphDisplayRenderer::BeginCurveUpload(int Index, int GraphIndex, int PrimitiveType,
+                                             TCurveUpload& Upload) {
     TGraphDisplayItem& item = FHost.Items()[Index];
     TGraphDisplayGraphItem& graph = item.GraphItems[GraphIndex];
     GlDevice* device = Device(item);
-    if (device == nullptr || graph.Samples.empty()) {
+    if ((PrimitiveType != 3 && PrimitiveType != 4) || device == nullptr || graph.Samples.empty()) {
         return false;
     }
-    TSampleGeometry geometry;
+    Upload.Graph = &graph;
+    Upload.PrimitiveType = PrimitiveType;
+    Upload.Samples = graph.Samples;
+    Upload.Input = GeometryInput(item, graph, FHost.RenderProperties().MaximumVertexCount);
+    Upload.Layout = SampleGeometryLayout(Upload.PrimitiveType, Upload.Samples.size(), Upload.Input);
+    Upload.Messages = Upload.PrimitiveType == 3 ? &kLineStripMessages : &kBarMessages;
+    graph.VertexBufferSamples.reset();
+    const std::size_t bytes = Upload.Layout.VertexCount * sizeof(TCustomVertex);
+    // Without a buffer the curve still gets its scale, as it would before an upload.
+    auto failWithBounds = [&](const char* Message) {
+        const TAmplitudeBounds b =
+            AmplitudeBounds(Upload.Samples.data(), Upload.Samples.size(), Upload.Input);
+        graph.AmplitudeOffset = b.Lo;
+        graph.AmplitudeRange = b.Range;
+        Upload.Graph = nullptr;
+        Fail(Message);
+        return false;
+    };
+    std::shared_ptr<GlVertexBuffer> buffer;
     try {
-        BuildLineStripVertexes(
-            graph.Samples.data(), graph.Samples.size(),
-            GeometryInput(item, graph, FHost.RenderProperties().MaximumVertexCount), geometry);
+        buffer = device->CreateVertexBuffer(bytes);
     } catch (const std::bad_alloc&) {
-        Fail(kNoMemory);
-        return false;
+        return failWithBounds(kNoMemory);
     }
-    graph.AmplitudeOffset = geometry.AmplitudeOffset;
-    graph.AmplitudeRange = geometry.AmplitudeRange;
-    if (!UploadVertices(*device, graph.VertexBufferSamples, geometry.Vertices, kLineStripMessages,
-                        [this](const char* m) { Fail(m); })) {
-        return false;
+    if (!buffer) {
+        return failWithBounds(Upload.Messages->Create);
     }
-    graph.PrimitiveCount = geometry.PrimitiveCount;
+    graph.VertexBufferSamples = buffer;
+    Upload.Buffer = buffer;
+    void* p = buffer->Lock(0, bytes);
+    if (p == nullptr) {
+        return failWithBounds(Upload.Messages->Lock);
+    }
+    Upload.Out = static_cast<TCustomVertex*>(p);
     return true;
 }
 
+bool TGraphDisplayRenderer::FinishCurveUpload(TCurveUpload& Upload) {
+    if (Upload.Graph == nullptr) {
+        return false;
+    }
+    TGraphDisplayGraphItem& graph = *Upload.Graph;
+    Upload.Graph = nullptr;
+    if (!Upload.Filled) {
+        Upload.FillVertices();
+    }
+    graph.AmplitudeOffset = Upload.Bounds.Lo;
+    graph.AmplitudeRange = Upload.Bounds.Range;
+    Upload.Out = nullptr;
+    if (!Upload.Buffer->Unlock()) {
+        return false;
+    }
+    graph.PrimitiveCount = Upload.Layout.PrimitiveCount;
+    return true;
+}
+
+bool TGraphDisplayRenderer::CreateLineStripVertexes(int Index, int GraphIndex) {
+    TCurveUpload upload;
+    return BeginCurveUpload(Index, GraphIndex, 3, upload) && FinishCurveUpload(upload);
+}
+
 int TGraphDisplayRenderer::CreateBarVertexes(int Index, int GraphIndex) {
-    TGraphDisplayItem& item = FHost.Items()[Index];
-    TGraphDisplayGraphItem& graph = item.GraphItems[GraphIndex];
-    GlDevice* device = Device(item);
-    if (device == nullptr || graph.Samples.empty()) {
+    TCurveUpload upload;
+    if (!BeginCurveUpload(Index, GraphIndex, 4, upload) || !FinishCurveUpload(upload)) {
         return 0;
     }
-    TSampleGeometry geometry;
-    try {
-        BuildBarVertexes(graph.Samples.data(), graph.Samples.size(),
-                         GeometryInput(item, graph, FHost.RenderProperties().MaximumVertexCount),
-                         geometry);
-    } catch (const std::bad_alloc&) {
-        Fail(kNoMemory);
-        return 0;
-    }
-    graph.AmplitudeOffset = geometry.AmplitudeOffset;
-    graph.AmplitudeRange = geometry.AmplitudeRange;
-    if (!UploadVertices(*device, graph.VertexBufferSamples, geometry.Vertices, kBarMessages,
-                        [this](const char* m) { Fail(m); })) {
-        return 0;
-    }
-    graph.PrimitiveCount = geometry.PrimitiveCount;
-    return geometry.PrimitiveCount;
+    return upload.Layout.PrimitiveCount;
 }
 
 // ------------------------------------------------------------------ overlay geometry

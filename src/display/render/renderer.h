@@ -92,6 +92,9 @@ public:
     static void SetDrawWholeCurves(bool Whole);
 
 private:
+    struct TCurveUpload;
+    bool BeginCurveUpload(int Index, int GraphIndex, int PrimitiveType, TCurveUpload& Upload);
+    bool FinishCurveUpload(TCurveUpload& Upload);
     void Fail(const char* Message) const;
     TGraphDisplayItem* Pane(int Index) const;
     TGraphDisplayItem* PaneWithDevice(int Index) const;

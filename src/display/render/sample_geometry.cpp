@@ -62,77 +62,133 @@ TAmplitudeBounds AmplitudeBounds(const TGDGISample* Samples, std::size_t Length,
     return b;
 }
 
-void BuildLineStripVertexes(const TGDGISample* Samples, std::size_t Length,
-                            const TSampleGeometryInput& In, TSampleGeometry& Out) {
-    const float step = SampleStep(Length, In.MaximumVertexCount);
-    const TAmplitudeBounds bounds = AmplitudeBounds(Samples, Length, In);
-    const std::size_t capacity = RoundCount(static_cast<long double>(Length) / step);
-    const long double last = static_cast<long double>(Length) - 1.0L;
+namespace {
 
-    // The buffer has `capacity` vertices; the loop may write one more in rare rounding
-    // cases, so the array grows rather than overrunning.
-    std::vector<TCustomVertex>& v = Out.Vertices;
-    v.assign(std::max<std::size_t>(capacity, 1), TCustomVertex{});
+// The loops below go on while Continues(k) holds for the next k; this is the k they stop
+// at (at least 1), found from an estimate with the very same comparison so that rounding
+// decides alike.
+template <typename Continues> std::size_t StepsTaken(long double Estimate, Continues continues) {
+    std::size_t k = Estimate > 1.0L ? static_cast<std::size_t>(Estimate) : 1;
+    while (k > 1 && !continues(k - 1)) {
+        --k;
+    }
+    while (continues(k)) {
+        ++k;
+    }
+    return k;
+}
+
+void FillLineStrip(const TGDGISample* Samples, std::size_t Length, const TSampleGeometryInput& In,
+                   float Step, float Lo, std::size_t Count, TCustomVertex* Out) {
     const TD3DColor curveColor = ColorToD3D(In.Color);
-    std::size_t i = 0;
-    do {
-        const auto k = static_cast<std::size_t>(static_cast<long double>(i) * step);
+    for (std::size_t i = 0; i < Count; ++i) {
+        const auto k = static_cast<std::size_t>(static_cast<long double>(i) * Step);
         const TGDGISample& s = Samples[std::min(k, Length - 1)];
-        if (i >= v.size()) {
-            v.resize(i + 1);
-        }
-        TCustomVertex& out = v[i];
+        TCustomVertex out;
         out.X = static_cast<float>(i) / 2.0f;
-        out.Y = s.Value - bounds.Lo;
+        out.Y = s.Value - Lo;
         out.Z = 0.0f;
         if (In.ColorMode == 0) {
             out.Color = curveColor;
         } else if (In.ColorMode == 1) {
             out.Color = ColorToD3D(s.Color);
         }
-        ++i;
-    } while (last >= static_cast<long double>(i) * step);
-
-    Out.PrimitiveCount = static_cast<int>(i) - 1;
-    Out.AmplitudeOffset = bounds.Lo;
-    Out.AmplitudeRange = bounds.Range;
+        Out[i] = out;
+    }
 }
 
-void BuildBarVertexes(const TGDGISample* Samples, std::size_t Length,
-                      const TSampleGeometryInput& In, TSampleGeometry& Out) {
-    const float step = SampleStep(Length, In.MaximumVertexCount);
-    const TAmplitudeBounds bounds = AmplitudeBounds(Samples, Length, In);
-    const long double last = static_cast<long double>(Length) - 1.0L;
-
-    // Bars take every second step, so about half the reserved room is used.
-    std::vector<TCustomVertex>& v = Out.Vertices;
-    v.clear();
-    v.reserve(6 * (RoundCount(static_cast<long double>(Length) / step) / 2 + 1));
+void FillBars(const TGDGISample* Samples, std::size_t Length, const TSampleGeometryInput& In,
+              float Step, float Lo, std::size_t Bars, TCustomVertex* Out) {
     TD3DColor top = ColorToD3D(In.Color);
     TD3DColor base = ColorToD3D(In.BaseColor);
-    std::size_t k = 0;
-    do {
-        const auto j = static_cast<std::size_t>(2.0L * static_cast<long double>(k) * step);
+    for (std::size_t k = 0; k < Bars; ++k) {
+        const auto j = static_cast<std::size_t>(2.0L * static_cast<long double>(k) * Step);
         const TGDGISample& s = Samples[std::min(j, Length - 1)];
         if (In.ColorMode == 1) {
             base = ColorToD3D(s.Color);
             top = ColorToD3D(s.PeakColor);
         }
-        const float h = s.Value - bounds.Lo;
+        const float h = s.Value - Lo;
         const auto x0 = static_cast<float>(k);
         const auto x1 = static_cast<float>(k + 1);
-        v.push_back({x0, h, 0.0f, top});
-        v.push_back({x0, 0.0f, 0.0f, base});
-        v.push_back({x1, 0.0f, 0.0f, base});
-        v.push_back({x0, h, 0.0f, top});
-        v.push_back({x1, h, 0.0f, top});
-        v.push_back({x1, 0.0f, 0.0f, base});
-        ++k;
-    } while (last >= 2.0L * static_cast<long double>(k) * step);
+        TCustomVertex* v = Out + 6 * k;
+        v[0] = {x0, h, 0.0f, top};
+        v[1] = {x0, 0.0f, 0.0f, base};
+        v[2] = {x1, 0.0f, 0.0f, base};
+        v[3] = {x0, h, 0.0f, top};
+        v[4] = {x1, h, 0.0f, top};
+        v[5] = {x1, 0.0f, 0.0f, base};
+    }
+}
 
-    Out.PrimitiveCount = static_cast<int>(2 * k);
+} // namespace
+
+TSampleGeometryLayout SampleGeometryLayout(int PrimitiveType, std::size_t Length,
+                                           const TSampleGeometryInput& In) {
+    TSampleGeometryLayout layout;
+    if (Length == 0 || (PrimitiveType != 3 && PrimitiveType != 4)) {
+        return layout;
+    }
+    const float step = SampleStep(Length, In.MaximumVertexCount);
+    const long double last = static_cast<long double>(Length) - 1.0L;
+    layout.Step = step;
+    if (PrimitiveType == 3) {
+        // Vertex i takes sample i x step for as long as that is a sample.
+        const std::size_t n = StepsTaken(last / step + 1.0L, [&](std::size_t i) {
+            return last >= static_cast<long double>(i) * step;
+        });
+        // The buffer keeps the room reserved from the budget even where rounding made
+        // fewer vertices (the rest stay zero and are never drawn).
+        layout.VertexCount = std::max(n, RoundCount(static_cast<long double>(Length) / step));
+        layout.Points = n;
+        layout.PrimitiveCount = static_cast<int>(n) - 1;
+    } else {
+        // Bar k takes sample 2k x step.
+        const std::size_t bars = StepsTaken(last / (2.0L * step) + 1.0L, [&](std::size_t k) {
+            return last >= 2.0L * static_cast<long double>(k) * step;
+        });
+        layout.VertexCount = 6 * bars;
+        layout.PrimitiveCount = static_cast<int>(2 * bars);
+    }
+    return layout;
+}
+
+TAmplitudeBounds FillSampleGeometry(int PrimitiveType, const TGDGISample* Samples,
+                                    std::size_t Length, const TSampleGeometryInput& In,
+                                    const TSampleGeometryLayout& Layout, TCustomVertex* Out) {
+    const TAmplitudeBounds bounds = AmplitudeBounds(Samples, Length, In);
+    if (PrimitiveType == 3) {
+        FillLineStrip(Samples, Length, In, Layout.Step, bounds.Lo, Layout.Points, Out);
+        std::fill(Out + Layout.Points, Out + Layout.VertexCount, TCustomVertex{});
+    } else if (PrimitiveType == 4) {
+        FillBars(Samples, Length, In, Layout.Step, bounds.Lo, Layout.VertexCount / 6, Out);
+    }
+    return bounds;
+}
+
+namespace {
+
+void BuildGeometry(int PrimitiveType, const TGDGISample* Samples, std::size_t Length,
+                   const TSampleGeometryInput& In, TSampleGeometry& Out) {
+    const TSampleGeometryLayout layout = SampleGeometryLayout(PrimitiveType, Length, In);
+    Out.Vertices.resize(layout.VertexCount);
+    const TAmplitudeBounds bounds =
+        FillSampleGeometry(PrimitiveType, Samples, Length, In, layout, Out.Vertices.data());
+    Out.PrimitiveCount = layout.PrimitiveCount;
     Out.AmplitudeOffset = bounds.Lo;
     Out.AmplitudeRange = bounds.Range;
+}
+
+} // namespace
+
+void BuildLineStripVertexes(const TGDGISample* Samples, std::size_t Length,
+                            const TSampleGeometryInput& In, TSampleGeometry& Out) {
+    BuildGeometry(3, Samples, Length, In, Out);
+}
+
+void BuildBarVertexes(const TGDGISample* Samples, std::size_t Length,
+                      const TSampleGeometryInput& In, TSampleGeometry& Out) {
+    BuildGeometry(4, Samples, Length, In, Out);
 }
 
 TPrimitiveRange VisiblePrimitives(int PrimitiveType, int PrimitiveCount, double XFirst,

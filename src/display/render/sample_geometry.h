@@ -57,6 +57,23 @@ void BuildLineStripVertexes(const TGDGISample* Samples, std::size_t Length,
 void BuildBarVertexes(const TGDGISample* Samples, std::size_t Length,
                       const TSampleGeometryInput& In, TSampleGeometry& Out);
 
+/// The same geometry in two steps, for writing straight into a locked vertex buffer: the
+/// layout (how many vertices) first, then the vertices into room for exactly that many.
+/// Fill reads only the samples and writes only Out, so curves can be filled in parallel.
+struct TSampleGeometryLayout {
+    float Step = 1.0f;
+    std::size_t VertexCount = 0; ///< the buffer's vertices
+    std::size_t Points = 0;      ///< line strip: the vertices that carry samples
+    int PrimitiveCount = 0;
+};
+/// PrimitiveType 3 (line strip) or 4 (bars); Length must be at least 1.
+TSampleGeometryLayout SampleGeometryLayout(int PrimitiveType, std::size_t Length,
+                                           const TSampleGeometryInput& In);
+/// Writes Layout.VertexCount vertices to Out; returns the bounds the curve is scaled with.
+TAmplitudeBounds FillSampleGeometry(int PrimitiveType, const TGDGISample* Samples,
+                                    std::size_t Length, const TSampleGeometryInput& In,
+                                    const TSampleGeometryLayout& Layout, TCustomVertex* Out);
+
 /// Vertex index range [First, Last) and primitive count of the part of a curve whose
 /// vertex x lies in [XFirst, XLast], for the curve's primitive type (3 line strip, 4 bars).
 /// The primitives cut by either edge are included.

@@ -199,6 +199,9 @@ int PinDriver(dl_phdr_info* Info, std::size_t, void*) {
 } // namespace
 
 GlContext::~GlContext() {
+    if (FProgram && FContext && FSurface && MakeCurrent()) {
+        FProgram.reset();
+    }
     if (FContext && FSurface) {
         FContext->doneCurrent();
     }
@@ -206,9 +209,27 @@ GlContext::~GlContext() {
     FSurface.reset();
 }
 
+namespace {
+
+std::shared_ptr<GlContext>& KeptContext() {
+    static std::shared_ptr<GlContext> kept;
+    return kept;
+}
+
+// Runs while the application object still has its window system: the context goes before it.
+void ReleaseKeptContext() {
+    KeptContext().reset();
+}
+
+} // namespace
+
 std::shared_ptr<GlContext> GlContext::Create() {
     if (QGuiApplication::instance() == nullptr) {
         return nullptr;
+    }
+    std::shared_ptr<GlContext>& kept = KeptContext();
+    if (kept) {
+        return kept;
     }
     std::shared_ptr<GlContext> c(new GlContext);
     QSurfaceFormat format;
@@ -227,7 +248,35 @@ std::shared_ptr<GlContext> GlContext::Create() {
         return nullptr;
     }
     dl_iterate_phdr(PinDriver, nullptr);
+    c->FCanMap = c->FContext->format().version() >= qMakePair(3, 0);
+    kept = c;
+    qAddPostRoutine(ReleaseKeptContext);
     return c;
+}
+
+QOpenGLShaderProgram* GlContext::Program(QString* Why) {
+    if (FProgram) {
+        return FProgram.get();
+    }
+    auto fail = [Why](const char* text) -> QOpenGLShaderProgram* {
+        if (Why) {
+            *Why = QString::fromLatin1(text);
+        }
+        return nullptr;
+    };
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) ||
+        !program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader)) {
+        return fail("shaders not compiled");
+    }
+    program->bindAttributeLocation("aPos", kAttrPos);
+    program->bindAttributeLocation("aColor", kAttrColor);
+    program->bindAttributeLocation("aTex", kAttrTex);
+    if (!program->link()) {
+        return fail("shaders not linked");
+    }
+    FProgram = std::move(program);
+    return FProgram.get();
 }
 
 bool GlContext::MakeCurrent() {
@@ -253,12 +302,38 @@ GlVertexBuffer::~GlVertexBuffer() {
     }
 }
 
+void* GlVertexBuffer::Map(std::size_t Offset, std::size_t Bytes) {
+    if (!FContext->CanMapBuffers() || !FContext->MakeCurrent()) {
+        return nullptr;
+    }
+    QOpenGLExtraFunctions* f = FContext->Functions();
+    if (FBuffer == 0) {
+        f->glGenBuffers(1, &FBuffer);
+        f->glBindBuffer(GL_ARRAY_BUFFER, FBuffer);
+        f->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(FSize), nullptr, GL_STATIC_DRAW);
+    } else {
+        f->glBindBuffer(GL_ARRAY_BUFFER, FBuffer);
+    }
+    const GLbitfield discard =
+        Offset == 0 && Bytes == FSize ? GL_MAP_INVALIDATE_BUFFER_BIT : GL_MAP_INVALIDATE_RANGE_BIT;
+    void* p = f->glMapBufferRange(GL_ARRAY_BUFFER, static_cast<GLintptr>(Offset),
+                                  static_cast<GLsizeiptr>(Bytes), GL_MAP_WRITE_BIT | discard);
+    f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    return p;
+}
+
 void* GlVertexBuffer::Lock(std::size_t Offset, std::size_t Bytes) {
     if (Bytes == 0 && Offset <= FSize) {
         Bytes = FSize - Offset;
     }
     if (FLocked || Offset > FSize || Bytes > FSize - Offset || Bytes == 0) {
         return nullptr;
+    }
+    if (void* mapped = Map(Offset, Bytes)) {
+        FLocked = true;
+        FMapped = true;
+        FLockOffset = Offset;
+        return mapped;
     }
     try {
         FStaging.assign(Bytes, 0);
@@ -275,6 +350,17 @@ bool GlVertexBuffer::Unlock() {
         return false;
     }
     FLocked = false;
+    if (FMapped) {
+        FMapped = false;
+        if (!FContext->MakeCurrent()) {
+            return false;
+        }
+        QOpenGLExtraFunctions* f = FContext->Functions();
+        f->glBindBuffer(GL_ARRAY_BUFFER, FBuffer);
+        const bool kept = f->glUnmapBuffer(GL_ARRAY_BUFFER) == GL_TRUE;
+        f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+        return f->glGetError() == GL_NO_ERROR && kept;
+    }
     std::vector<unsigned char> staging;
     staging.swap(FStaging);
     if (!FContext->MakeCurrent()) {
@@ -348,7 +434,6 @@ GlDevice::~GlDevice() {
             FContext->Functions()->glDeleteBuffers(1, &FIndexBuffer);
         }
         FVao.reset();
-        FProgram.reset();
         FResolve.reset();
         FTarget.reset();
     }
@@ -431,16 +516,9 @@ bool GlDevice::Init(const GlPresentParameters& P, QString* Why) {
     f->glGetIntegerv(GL_SUBPIXEL_BITS, &subpixelBits);
     FSnapMargin = std::ldexp(1.0, -std::clamp(subpixelBits, 1, 16)) + 0.001;
 
-    FProgram = std::make_unique<QOpenGLShaderProgram>();
-    if (!FProgram->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) ||
-        !FProgram->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader)) {
-        return fail("shaders not compiled");
-    }
-    FProgram->bindAttributeLocation("aPos", kAttrPos);
-    FProgram->bindAttributeLocation("aColor", kAttrColor);
-    FProgram->bindAttributeLocation("aTex", kAttrTex);
-    if (!FProgram->link()) {
-        return fail("shaders not linked");
+    FProgram = FContext->Program(Why);
+    if (FProgram == nullptr) {
+        return false;
     }
     FVao = std::make_unique<QOpenGLVertexArrayObject>();
     FVao->create();

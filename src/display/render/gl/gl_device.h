@@ -119,7 +119,9 @@ class GlVertexBuffer : public TRenderResource {
 public:
     ~GlVertexBuffer() override;
     /// Write access to Bytes bytes from Offset (0 = to the end); nullptr when out of range,
-    /// already locked or out of memory. What was there before is not readable.
+    /// already locked or out of memory. What was there before is not readable. Where the
+    /// context can map buffers this is the buffer's own storage (written once, no copy);
+    /// any thread may write it until Unlock.
     void* Lock(std::size_t Offset, std::size_t Bytes);
     /// Uploads what was written; false when not locked.
     bool Unlock();
@@ -130,12 +132,14 @@ public:
 private:
     friend class GlDevice;
     GlVertexBuffer(std::shared_ptr<GlContext> Context, std::size_t Bytes);
+    void* Map(std::size_t Offset, std::size_t Bytes);
     std::shared_ptr<GlContext> FContext;
     std::size_t FSize = 0;
-    std::vector<unsigned char> FStaging; // only while locked
+    std::vector<unsigned char> FStaging; // only while locked without a mapping
     std::size_t FLockOffset = 0;
     unsigned FBuffer = 0;
     bool FLocked = false;
+    bool FMapped = false;
 };
 
 /// An off-screen picture surface (a texture) that can be stretched onto the back buffer.
@@ -269,7 +273,7 @@ private:
     std::shared_ptr<GlContext> FContext;
     std::unique_ptr<QOpenGLFramebufferObject> FTarget;  // the back buffer
     std::unique_ptr<QOpenGLFramebufferObject> FResolve; // single-sample copy for reading
-    std::unique_ptr<QOpenGLShaderProgram> FProgram;
+    QOpenGLShaderProgram* FProgram = nullptr;           // the context's
     std::unique_ptr<QOpenGLVertexArrayObject> FVao;
     unsigned FQuadBuffer = 0;
     unsigned FIndexBuffer = 0;
@@ -302,16 +306,26 @@ private:
 class GlContext {
 public:
     ~GlContext();
-    /// A context on an off-screen surface; nullptr when no OpenGL is available.
+    /// The process's context on an off-screen surface; nullptr when no OpenGL is available.
+    /// It is made on first use and kept until the application ends, also while no display
+    /// holds it: a software rasteriser compiles the shaders for every new context (and every
+    /// new program) on first draw, which would otherwise be paid again on each new device.
     static std::shared_ptr<GlContext> Create();
     bool MakeCurrent();
     QOpenGLContext* Context() const { return FContext.get(); }
     QOpenGLExtraFunctions* Functions() const;
+    /// The devices' shader program, linked once per context; nullptr (with Why) when it
+    /// cannot be compiled. The context must be current.
+    QOpenGLShaderProgram* Program(QString* Why);
+    /// Whether buffers can be written in place (OpenGL 3.0 or OpenGL ES 3.0).
+    bool CanMapBuffers() const { return FCanMap; }
 
 private:
     GlContext() = default;
     std::unique_ptr<QOffscreenSurface> FSurface;
     std::unique_ptr<QOpenGLContext> FContext;
+    std::unique_ptr<QOpenGLShaderProgram> FProgram;
+    bool FCanMap = false;
 };
 
 } // namespace tavrela
