@@ -11,11 +11,17 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <csignal>
+#include <cstdint>
+
+#include <signal.h>
 
 namespace tavrela {
 namespace {
@@ -117,6 +123,23 @@ std::vector<int> MarkerColumns(const QImage& Image, Predicate Drawn, int From, i
     return columns;
 }
 
+// Largest sample of a 16-bit PCM WAV file as written by the recorder, from 0 to 1.
+double PeakOfWav(const QString& Path) {
+    QFile file(Path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return 0.0;
+    }
+    const QByteArray bytes = file.readAll();
+    const qsizetype data = bytes.indexOf("data");
+    int peak = 0;
+    for (qsizetype i = data < 0 ? bytes.size() : data + 8; i + 1 < bytes.size(); i += 2) {
+        const auto v = static_cast<std::int16_t>(static_cast<std::uint8_t>(bytes[i]) |
+                                                 (static_cast<std::uint8_t>(bytes[i + 1]) << 8));
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    }
+    return peak / 32768.0;
+}
+
 bool Reddish(QRgb p) {
     return qRed(p) >= 100 && qBlue(p) < 80;
 }
@@ -172,6 +195,8 @@ protected:
 
 TEST_F(SessionProgram, TheTypicalRunPlacesTheChorusStartAndSavesIt) {
     constexpr double kSeconds = 80.0;
+    constexpr int kPlayX = 330; // the "Play"/"Stop" place in the bottom bar
+    constexpr int kPlayY = 350;
     const QString song = testing::MakeMp3(dir, QStringLiteral("song.mp3"), kSeconds, 2);
     testing::PrependToFile(
         song,
@@ -256,6 +281,27 @@ TEST_F(SessionProgram, TheTypicalRunPlacesTheChorusStartAndSavesIt) {
     ASSERT_FALSE(lime.empty()) << "no lime marker line (picture in the temporary folder)";
     EXPECT_NEAR(lime.front(), x65, 4);
     EXPECT_NEAR(lime.back(), x65, 4);
+
+    // "Play" sounds through the default device from the selection start; "Stop" in the same
+    // place stops it. Heard on the test sound server's sink when there is one.
+    const QString sink = qEnvironmentVariable("TAVRELA_TEST_PULSE_SINK");
+    if (!sink.isEmpty() && !QStandardPaths::findExecutable(QStringLiteral("parec")).isEmpty()) {
+        const QString recording = dir.filePath(QStringLiteral("heard.wav"));
+        QProcess recorder;
+        recorder.start(QStringLiteral("parec"),
+                       {QStringLiteral("-d"), sink + QStringLiteral(".monitor"),
+                        QStringLiteral("--file-format=wav"), QStringLiteral("--format=s16le"),
+                        QStringLiteral("--rate=44100"), QStringLiteral("--channels=2"), recording});
+        ASSERT_TRUE(recorder.waitForStarted(10000));
+        QThread::msleep(500);
+        op.Click(main, kPlayX, kPlayY, 1); // "Play"
+        QThread::msleep(1500);
+        op.Click(main, kPlayX, kPlayY, 1); // "Stop"
+        QThread::msleep(300);
+        ::kill(static_cast<pid_t>(recorder.processId()), SIGINT); // finishes the WAV header
+        recorder.waitForFinished(10000);
+        EXPECT_GT(PeakOfWav(recording), 0.05) << "nothing was heard";
+    }
 
     // "Gravar marcações": the confirmation, then the program ends.
     const QStringList beforeBox = op.Windows(1);

@@ -132,6 +132,7 @@ TEST_F(SessionWindow, RightClickOpensTheMenuAndLeavesTheSelectionStart) {
 TEST_F(SessionWindow, MoveModeScrollsAndNeverChangesTheSelection) {
     TfrmTavrela& w = Open(MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2));
     LeftClick(150);
+    QTest::mouseClick(w.btnIntroducao, Qt::LeftButton); // a marker under the drag
     const double start = Pane().SelectionStart;
     for (int i = 0; i < 4; ++i) {
         QTest::mouseClick(w.btnZoomMais, Qt::LeftButton);
@@ -147,6 +148,7 @@ TEST_F(SessionWindow, MoveModeScrollsAndNeverChangesTheSelection) {
     QTest::mousePress(Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 40));
     QTest::mouseMove(Panel(), QPoint(260, 40));
     QTest::mouseMove(Panel(), QPoint(220, 40));
+    EXPECT_EQ(Panel()->cursor().shape(), Qt::OpenHandCursor);
     QTest::mouseRelease(Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(220, 40));
     EXPECT_FALSE(w.Dragging);
     EXPECT_GT(w.GraphDisplay3D1->GetScrollPosition(), before);

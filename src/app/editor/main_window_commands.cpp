@@ -278,6 +278,12 @@ void TfrmTavrela::GraphDisplay3D1MouseDown(TMouseButton Button, int X, int Y) {
 
 void TfrmTavrela::GraphDisplay3D1MouseMove(int X, int Y) {
     Commands().MouseMove(X, Y);
+    // The display points out markers under the pointer with its own shapes; in move mode a
+    // press drags the view, never a marker, so the hand stays.
+    QWidget* panel = GraphDisplay3D1->Panel();
+    if (!btnMarcarOndas->isHidden() && panel->cursor().shape() != Qt::OpenHandCursor) {
+        panel->setCursor(Qt::OpenHandCursor);
+    }
 }
 
 void TfrmTavrela::GraphDisplay3D1MouseUp() {
