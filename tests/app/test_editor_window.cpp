@@ -22,6 +22,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_wait.h"
 #include <memory>
 
 namespace tavrela {
@@ -397,7 +398,7 @@ TEST_F(EditorWindow, TheNativeWindowMadeOnceIsKept) {
     w.FileName = mp3;
     w.LoadAudio();
     w.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w, kWindowWaitMs));
     QTest::qWait(200); // render ticks
     EXPECT_EQ(w.winId(), early);
     w.LoadAudio();

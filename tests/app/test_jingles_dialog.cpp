@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "gui_wait.h"
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -123,7 +124,7 @@ COMMIT;
     settingsPointAt(db);
     TfrmSelecionarVinheta dialog(nullptr, options());
     dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog, kWindowWaitMs));
     ASSERT_EQ(dialog.rowCount(), 1);
     const JingleRow& row = dialog.model()->rows().front();
     EXPECT_EQ(row.nome, "Manhã");
@@ -293,7 +294,7 @@ protected:
         settingsPointAt(db_);
         dialog_ = std::make_unique<TfrmSelecionarVinheta>(nullptr, options());
         dialog_->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get(), kWindowWaitMs));
         dialog_->activateWindow();
         dialog_->filterEdit()->setFocus();
         ASSERT_EQ(dialog_->rowCount(), 16);
@@ -354,7 +355,7 @@ TEST_F(JingleDialogUiTest, EscapeAndCloseBoxCancel) {
 
     dialog_->setResult(-1);
     dialog_->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get(), kWindowWaitMs));
     dialog_->close(); // what the window's close box does
     EXPECT_EQ(dialog_->result(), QDialog::Rejected);
 }

@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_wait.h"
 #include <memory>
 
 namespace tavrela {
@@ -58,7 +59,7 @@ protected:
         window = std::make_unique<TfrmTavrela>(QStringList{file}, engine);
         window->OnTerminate = [this] { terminated = true; };
         window->show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get(), kWindowWaitMs));
         return *window;
     }
     TGraphDisplayItem& Pane() const { return window->GraphDisplay3D1->Items()[0]; }

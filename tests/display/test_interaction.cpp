@@ -5,6 +5,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "gui_wait.h"
 #include <string>
 #include <vector>
 
@@ -367,7 +368,7 @@ struct WidgetFixture {
         host.resize(500, 300);
         d.resize(400, 250);
         host.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&host));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&host, kWindowWaitMs));
         item = &d.Items().Add();
         item->SetXMax(1000.0);
         d.OnMouseDown = [this](QObject* s, TMouseButton b, int x, int y) {
@@ -521,7 +522,7 @@ TEST(InteractionWidget, PointerMovesGiveTheKeysToTheStandardBar) {
     WidgetFixture f;
     f.d.Initialize(0);
     f.host.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.host));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.host, kWindowWaitMs));
     testing::move(*f.d.Panel(), QPoint(30, 30));
     EXPECT_TRUE(f.d.ScrollBar()->hasFocus());
 }

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "gui_wait.h"
 #include <string>
 
 namespace tavrela {
@@ -15,7 +16,7 @@ struct ShownDisplay : TGraphDisplay3D {
     ShownDisplay() {
         resize(400, 300);
         show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(this));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(this, kWindowWaitMs));
     }
 };
 
