@@ -86,6 +86,12 @@ function(tavrela_test name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
+    set(_props TIMEOUT ${T_TIMEOUT})
+    if(T_QT)
+        # Tests that show windows take turns on the shared virtual X server: a window of one
+        # test can otherwise cover another test's window, which then never counts as exposed.
+        list(APPEND _props RESOURCE_LOCK x11_display)
+    endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         PROPERTIES TIMEOUT ${T_TIMEOUT})
+                         PROPERTIES ${_props})
 endfunction()

@@ -27,9 +27,13 @@ QString Xdotool(const QStringList& arguments) {
 }
 
 // The operator's Return on a message box, sent to that window only (other tests may have
-// windows on the same display).
+// windows on the same display). When the window has the focus xdotool presses the key through
+// the server, and when the box closes on the press xdotool can fail before releasing it: the
+// key then stays down, and its auto-repeat closes every dialog that later tests open on this
+// display. So the key is always released afterwards.
 void PressReturn(const QString& window) {
     Xdotool({QStringLiteral("key"), QStringLiteral("--window"), window, QStringLiteral("Return")});
+    Xdotool({QStringLiteral("keyup"), QStringLiteral("Return")});
 }
 
 // Windows of the process titled like the program, polled until some appear.
