@@ -108,10 +108,8 @@ TEST_F(SessionHistory, EachCommandUndoesToTheStateBeforeAndRedoesToTheStateAfter
              v.CommentEdit = QStringLiteral("novo comentário");
              h.Edit([&] { c.ConfirmComment(); });
          }},
-        {"remove the comment",
-         [](S&, TMarkerCommands& c, TEditHistory& h, FakeView&) {
-             h.Edit([&] { c.RemoveComment(); });
-         }},
+        {"remove the comment", [](S&, TMarkerCommands& c, TEditHistory& h,
+                                  FakeView&) { h.Edit([&] { c.RemoveComment(); }); }},
         {"cancel the edits (reload from the file)",
          [](S& s, TMarkerCommands& c, TEditHistory& h, FakeView& v) {
              // An edit first, then the reload brings back what the file holds.

@@ -319,7 +319,7 @@ TEST_F(SessionPlayback, FinalPreviewPlaysThePrerollBeforeTheMixAndPausesAtTheEnd
 TEST_F(SessionPlayback, FinalPreviewStartsBeforeTheEndWithoutAMixPoint) {
     struct Case {
         const char* Name;
-        double Preroll;                 // 0: the default
+        double Preroll;                  // 0: the default
         std::optional<std::int64_t> Mix; // marker positions, when there is one
         std::optional<std::int64_t> End;
         std::int64_t Start;

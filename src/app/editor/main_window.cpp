@@ -343,10 +343,7 @@ void TfrmTavrela::LoadStoredMarkers() {
         ShowMessage(error);
     }
     for (const PlannedMarker& planned : plan.Markers) {
-        TGraphDisplayMarker& marker = pane.Markers.Add();
-        marker.Caption = planned.Caption;
-        marker.X = planned.X;
-        marker.Color = planned.Color;
+        AddMarker(pane.Markers, planned);
     }
 }
 
@@ -449,10 +446,7 @@ void TfrmTavrela::RestoreAfterFailedSave(const std::vector<TGraphData>& samples,
     GraphDisplay3D1->Initialize(0);
     const StoredMarkerPlan plan = PlanStoredMarkers(CurrentTexts(), DurationSeconds, TotalX);
     for (const PlannedMarker& planned : plan.Markers) {
-        TGraphDisplayMarker& marker = pane.Markers.Add();
-        marker.Caption = planned.Caption;
-        marker.X = planned.X;
-        marker.Color = planned.Color;
+        AddMarker(pane.Markers, planned);
     }
 }
 

@@ -104,8 +104,7 @@ void TfrmTavrela::BindShortcuts() {
     const auto buttonAction = [this](C Command, const char* Name, std::function<void()> Work) {
         auto* action = new QAction(EditorShortcut(Command)->Description, this);
         action->setObjectName(QLatin1String(Name));
-        connect(action, &QAction::triggered, this,
-                [Work = std::move(Work)] { RunGuarded(Work); });
+        connect(action, &QAction::triggered, this, [Work = std::move(Work)] { RunGuarded(Work); });
         FShortcutActions[Command] = action;
     };
     buttonAction(C::Stop, "actParar", [this] { btnStopClick(); });
@@ -133,8 +132,7 @@ void TfrmTavrela::BindShortcuts() {
         }
         Button->setToolTip(QStringLiteral("%1 (%2)").arg(Base, KeyText(row->Keys[Key])));
     };
-    for (const auto& [button, command] :
-         std::initializer_list<std::pair<QAbstractButton*, C>>{
+    for (const auto& [button, command] : std::initializer_list<std::pair<QAbstractButton*, C>>{
              {btnGravarMarcacoes, C::Save},
              {btnCancelarMarcacoes, C::CancelEdits},
              {btnMostrarTudo, C::ShowAll},

@@ -13,7 +13,7 @@ TEditState TEditHistory::Capture() const {
     TEditState s;
     if (FView.Items().Count() > 0) {
         for (const TGraphDisplayMarker& m : FView.Items()[0].Markers) {
-            s.Markers.push_back(TMarkerState{m.Caption, m.X, m.Color});
+            s.Markers.push_back(TMarkerValue{m.Caption, m.X, m.Color});
         }
     }
     s.AudioStart = F.AudioStart;
@@ -42,11 +42,8 @@ void TEditHistory::Restore(const TEditState& s) {
     if (FView.Items().Count() > 0) {
         TGraphDisplayMarkers& markers = FView.Items()[0].Markers;
         markers.Clear();
-        for (const TMarkerState& m : s.Markers) {
-            TGraphDisplayMarker& marker = markers.Add();
-            marker.Caption = m.Caption;
-            marker.X = m.X;
-            marker.Color = m.Color;
+        for (const TMarkerValue& m : s.Markers) {
+            AddMarker(markers, m);
         }
     }
     F.AudioStart = s.AudioStart;

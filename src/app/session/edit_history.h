@@ -7,6 +7,8 @@
 
 #include "editor_view.h"
 
+#include <app/markers/marker_kinds.h>
+
 #include <QString>
 
 #include <cstdint>
@@ -17,18 +19,10 @@
 
 namespace tavrela {
 
-/// One marker as an edit state keeps it.
-struct TMarkerState {
-    QString Caption;
-    double X = 0.0;
-    std::uint32_t Color = 0;
-    friend bool operator==(const TMarkerState&, const TMarkerState&) = default;
-};
-
 /// Everything an edit can change: pane 0's markers in collection order, the window's texts,
 /// and the tag's stored values that a remove empties (a save falls back to them).
 struct TEditState {
-    std::vector<TMarkerState> Markers;
+    std::vector<TMarkerValue> Markers;
     QString AudioStart, AudioEnd, Intro, ChorusStart, ChorusEnd, Comment, StampTime, StampJingle,
         MixPoint;
     std::string TagAudioStart, TagAudioEnd, TagIntro, TagChorusStart, TagChorusEnd, TagComment,

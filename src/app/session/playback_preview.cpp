@@ -247,9 +247,9 @@ bool TPlaybackPreview::PlayFinal() {
     const std::int64_t frameBytes =
         info && info->channels > 0 ? static_cast<std::int64_t>(info->channels) * 4 : 0;
     const auto preroll =
-        info ? static_cast<std::int64_t>(std::llround(FFinalPreroll * info->sampleRate)) *
-                   frameBytes
-             : 0;
+        info
+            ? static_cast<std::int64_t>(std::llround(FFinalPreroll * info->sampleRate)) * frameBytes
+            : 0;
     double start = std::max(0.0, point - static_cast<double>(preroll));
     if (frameBytes > 0) {
         start = static_cast<double>(Bytes(start) / frameBytes * frameBytes);
