@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -198,6 +199,10 @@ void TfrmTavrela::menuAtalhosClick() {
         table->setItem(i, 0, new QTableWidgetItem(KeysText(row)));
         table->setItem(i, 1, new QTableWidgetItem(row.Description));
     }
+    table->setShowGrid(false);
+    table->setAlternatingRowColors(true);
+    table->setWordWrap(false);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 4);
     table->resizeColumnsToContents();
     table->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(table);
@@ -206,8 +211,16 @@ void TfrmTavrela::menuAtalhosClick() {
     close->setObjectName(QStringLiteral("btnFecharAtalhos"));
     connect(buttons, &QDialogButtonBox::rejected, box, &QDialog::reject);
     layout->addWidget(buttons);
+    // The whole table at once where the screen allows it; it scrolls on a small screen.
     const int width = table->horizontalHeader()->length() + table->frameWidth() * 2 + 40;
-    box->resize(std::max(width, 420), std::min(560, 60 + 22 * table->rowCount() + 40));
+    const int height = table->horizontalHeader()->sizeHint().height() +
+                       table->verticalHeader()->length() + table->frameWidth() * 2 +
+                       buttons->sizeHint().height() + 40;
+    const QScreen* here = screen();
+    const int room = here != nullptr ? here->availableGeometry().height() - 60 : height;
+    box->resize(std::max(width, 420), std::min(height, room));
+    // Keys go back to the editor at once, also where no window manager hands the focus back.
+    connect(box, &QDialog::finished, this, [this] { activateWindow(); });
     box->open(); // window-modal and non-blocking: the playback and the display go on
 }
 
