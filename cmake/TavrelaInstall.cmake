@@ -72,12 +72,19 @@ set(CPACK_SET_DESTDIR ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# Shared libraries are found by dpkg-shlibdeps; what is loaded at run time is declared: the
-# Qt SQL driver of the jingle database with its Firebird client, and Qt's X11 platform plugin.
+# Shared libraries are found by dpkg-shlibdeps (Qt's X11 platform plugin comes with
+# libqt6gui6); what is loaded at run time is declared: the Qt SQL driver of the jingle database
+# with its Firebird client.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-ibase, libfbclient2, qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-ibase, libfbclient2")
 # The interface font, the fall-back face and software OpenGL for machines without a GPU.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wine, fonts-dejavu-core, libgl1-mesa-dri")
 # The embedded Firebird engine, for a jingle database named by a local path.
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-server-core")
+# The settings file is the station engineer's: dpkg keeps their edits on upgrade and removal.
+if(IS_ABSOLUTE ${_settings_dir})
+    file(WRITE ${PROJECT_BINARY_DIR}/debian/conffiles "${_settings_dir}/BaseZelvo.ini\n")
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/conffiles)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()
 include(CPack)
