@@ -61,12 +61,16 @@ set(CPACK_PACKAGE_NAME tavrela)
 set(CPACK_PACKAGE_VENDOR "Zelvo Sistemas")
 set(CPACK_PACKAGE_CONTACT "${TAVRELA_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "cue-marker editor for radio playout")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tavrela opens one MP3 or WAV file and shows its waveform; the operator places the cue \
-markers a playout host uses (start and end of audio, intro, chorus start and end, mix point, \
-and a stamp that plays a jingle over the music) and a comment, previews them by ear, and \
-saves them in the file's ID3v2 tag. Jingles are listed from a Firebird database. Includes \
-tavrela-tag, which shows and writes the markers from scripts.")
+# The long description, in lines of the control file's width.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+    "Tavrela opens one MP3 or WAV file and shows its waveform. The operator places"
+    "the cue markers a playout host uses (start and end of audio, intro, chorus"
+    "start and end, mix point, and a stamp that plays a jingle over the music) and"
+    "a comment, previews them by ear, and saves them in the file's ID3v2 tag."
+    "Jingles for a stamp are listed from the station's Firebird database."
+    "The package also holds tavrela-tag, which shows and writes the markers from"
+    "scripts.")
+set(CPACK_STRIP_FILES ON)
 # /etc/tavrela is an absolute destination: the staging tree is filled through DESTDIR.
 set(CPACK_SET_DESTDIR ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
