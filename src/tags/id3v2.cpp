@@ -116,9 +116,11 @@ std::vector<int> RowsOf(const std::string& id, int version) {
 }
 
 // The COMM and WXXX frames that the table reads and writes, by index in `frames` (-1: none).
-// The comment is the last decodable COMM with an empty description (the playout host, too,
-// takes a tag's last comment); the link is the last decodable WXXX. Every other COMM and WXXX
-// (other languages, other descriptions) is carried unchanged.
+// The comment is the last decodable COMM with an empty description and some text, else the
+// last one without text (the playout host, too, takes a tag's last comment); the link is the
+// last decodable WXXX with a URL, else the last one. Every other COMM and WXXX (other
+// languages, other descriptions) is carried unchanged, ahead of the table's own, so that a
+// save leaves the table's frame the one read next time.
 struct EditorFrames {
     int comment = -1;
     int link = -1;
@@ -128,19 +130,28 @@ struct EditorFrames {
 
 EditorFrames FindEditorFrames(const std::vector<Id3v2Frame>& frames, int version) {
     EditorFrames e;
+    bool commentHasText = false;
+    bool linkHasText = false;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const Id3v2Frame& f = frames[i];
         if (!f.Payload || (!f.Payload->empty() && (*f.Payload)[0] > 3)) {
             continue;
         }
+        const int index = static_cast<int>(i);
         for (int r : RowsOf(f.ID, version)) {
+            std::string description;
             if (r == kRowLink) {
-                e.link = static_cast<int>(i);
+                const bool text = !ExtractTextPayload(*f.Payload, false, true).empty();
+                if (text || !linkHasText) {
+                    e.link = index;
+                    linkHasText = text;
+                }
             } else if (r == kRowComment) {
-                std::string description;
-                ExtractTextPayload(*f.Payload, true, false, &description);
-                if (description.empty()) {
-                    e.comment = static_cast<int>(i);
+                const bool text =
+                    !ExtractTextPayload(*f.Payload, true, false, &description).empty();
+                if (description.empty() && (text || !commentHasText)) {
+                    e.comment = index;
+                    commentHasText = text;
                 }
             }
         }
@@ -409,10 +420,10 @@ Bytes TID3v2::RenderTag(const ByteSource& current, bool& NeedRewrite,
     }
     Bytes body;
     for (const auto& [row, data] : frames) {
-        if (row == kRowComment) {
-            // The other comments go first, so the editor's is the tag's last comment.
+        if (row == kRowComment || row == kRowLink) {
+            // The other comments (links) go first: the table's is the tag's last one.
             for (auto& c : carried) {
-                if (c != nullptr && c->ID == "COMM") {
+                if (c != nullptr && c->ID == kRows[row].id) {
                     AppendFrameV23(body, c->ID, c->Flags, c->Data);
                     c = nullptr;
                 }
