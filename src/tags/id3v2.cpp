@@ -139,7 +139,6 @@ EditorFrames FindEditorFrames(const std::vector<Id3v2Frame>& frames, int version
         }
         const int index = static_cast<int>(i);
         for (int r : RowsOf(f.ID, version)) {
-            std::string description;
             if (r == kRowLink) {
                 const bool text = !ExtractTextPayload(*f.Payload, false, true).empty();
                 if (text || !linkHasText) {
@@ -147,6 +146,7 @@ EditorFrames FindEditorFrames(const std::vector<Id3v2Frame>& frames, int version
                     linkHasText = text;
                 }
             } else if (r == kRowComment) {
+                std::string description;
                 const bool text =
                     !ExtractTextPayload(*f.Payload, true, false, &description).empty();
                 if (description.empty() && (text || !commentHasText)) {
@@ -294,8 +294,8 @@ bool TID3v2::ReadFrom(const ByteSource& source) {
     std::array<std::optional<Bytes>, kId3v2FrameRows> rows;
     std::optional<std::uint8_t> firstRating;
     const EditorFrames editors = FindEditorFrames(frames.Frames, header.Version);
-    for (std::size_t i = 0; i < frames.Frames.size(); ++i) {
-        const Id3v2Frame& f = frames.Frames[i];
+    for (std::size_t n = 0; n < frames.Frames.size(); ++n) {
+        const Id3v2Frame& f = frames.Frames[n];
         for (int r : RowsOf(f.ID, header.Version)) {
             if (r == kRowRating && f.Payload && !firstRating) {
                 // Rating of the first POPM whatever its e-mail: the byte after the e-mail.
@@ -306,7 +306,7 @@ bool TID3v2::ReadFrom(const ByteSource& source) {
                 }
                 firstRating = i + 1 < p.size() ? p[i + 1] : 0;
             }
-            const Use use = Classify(f, r, editors.Is(static_cast<int>(i)));
+            const Use use = Classify(f, r, editors.Is(static_cast<int>(n)));
             if (use == Use::Row ||
                 (IsReadOnlyRow(r) && f.Payload && (f.Payload->empty() || (*f.Payload)[0] <= 3))) {
                 rows[static_cast<std::size_t>(r)] = *f.Payload;
