@@ -59,6 +59,10 @@ struct KeepCase {
     std::vector<std::string> mutagen; // lines mutagen prints for the new tag
 };
 
+void PrintTo(const KeepCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 bool EditorSave(const std::string& file, const std::string& comment) {
     CreateTagObjects(".mp3");
     ReadTag(file);
