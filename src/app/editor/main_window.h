@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,8 @@ class TfrmCarregando;
 struct MarkerTexts;
 class TMarkerCommands;
 class TPlaybackPreview;
+class TEditHistory;
+enum class TEditorCommand;
 enum class TMarkerKind : int;
 class TGraphDisplayItem;
 enum TMouseButton : std::uint8_t;
@@ -124,6 +127,7 @@ public:
     QToolButton* btnMarcarOndas = nullptr;
     QPushButton* btnStop = nullptr;
     QPushButton* btnPlay = nullptr;
+    QToolButton* btnTocarFinal = nullptr;
     QLabel* lblPosicaoTitulo = nullptr;
     QLabel* lblPosicao = nullptr;
     QLabel* lblTamanhoTitulo = nullptr;
@@ -151,6 +155,10 @@ public:
     QAction* menuRemoverTodosMarcadores = nullptr;
     QAction* menuTocarIntroducao = nullptr;
     QAction* menuTocarRefrao = nullptr;
+    QAction* menuTocarFinal = nullptr;
+    QAction* menuDesfazer = nullptr;
+    QAction* menuRefazer = nullptr;
+    QAction* menuAtalhos = nullptr;
 
     QTimer* tmrRenderGrafico = nullptr;
 
@@ -160,6 +168,11 @@ public:
     /// The operator's editing commands and the playback preview this window binds.
     TMarkerCommands& Commands() const;
     TPlaybackPreview& Preview() const;
+    /// Undo and redo of the edits since the file was loaded.
+    TEditHistory& History() const;
+    /// The action a command's keys trigger (menu entries included); null for the keys the
+    /// waveform display handles itself.
+    QAction* ShortcutAction(TEditorCommand Command) const;
     /// Removes the kind's marker and texts; the silent abort without a pane.
     void RemoveMarkerKind(TMarkerKind Kind);
 
@@ -218,7 +231,16 @@ private:
     void btnStopClick();
     void menuTocarIntroducaoClick();
     void menuTocarRefraoClick();
+    void menuTocarFinalClick();
+    void menuDesfazerClick();
+    void menuRefazerClick();
+    void menuAtalhosClick();
     QString GraphDisplay3D1NeedAxisXText(double Value);
+
+    // Keyboard shortcuts (main_window_shortcuts.cpp).
+    void BindShortcuts();
+    /// Shortcuts are off while a decode runs the event loop.
+    void EnableShortcuts(bool Enabled);
 
     void ConfigureDisplay();
     /// Empties the display and adds pane 0 with one curve per channel, set up as a loaded
@@ -239,6 +261,7 @@ private:
     int FExitCode = 0;
     TfrmCarregando* FLoading = nullptr;
     std::unique_ptr<TSessionParts, TSessionPartsDeleter> FSession;
+    std::map<TEditorCommand, QAction*> FShortcutActions;
 };
 
 } // namespace tavrela
