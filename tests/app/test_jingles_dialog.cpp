@@ -131,7 +131,7 @@ TEST_F(JingleDialogTest, NamesOfCharacterSetNoneHoldingWindowsBytes) {
     SharedFolder other;
     const QString db = other.file(QStringLiteral("NONE.FDB"));
     ASSERT_TRUE(createDatabase(db, QStringLiteral(R"(SET SQL DIALECT 1;
-SET NAMES UTF8;
+SET NAMES NONE;
 CREATE DATABASE '@DB@' USER 'SYSDBA' PASSWORD 'quindorel' DEFAULT CHARACTER SET NONE;
 CREATE TABLE TB_VINHETAS (VIN_CODIGO INTEGER NOT NULL, VIN_NOME VARCHAR(45), VIN_TEMPO CHAR(5),
     VIN_TIPO CHAR(1), VIN_ARQUIVO VARCHAR(256), VIN_SEGUNDOS INTEGER);

@@ -407,7 +407,7 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
 
 namespace {
 constexpr int kLabelGap = 8;              // pixels between two drawn x labels at least
-constexpr double kMinTextContrast = 4.5; // legend rows against the background
+constexpr double kMinTextContrast = 7.0; // texts over the curves, against the background
 // A text that lies over the waveform: a one-pixel rim of the background around every glyph
 // keeps it readable whatever is drawn beneath.
 void DrawTextOverCurves(GlDevice& Device, GlFont& Font, const QString& Text, int X, int Y,
