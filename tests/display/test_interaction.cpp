@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "gui_wait.h"
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -752,6 +753,43 @@ TEST(InteractionWidget, WheelOverEveryPartZoomsAboutThePointerOrScrollsSideways)
     testing::wheel(flat, 120, QPoint(column, 5));
     EXPECT_DOUBLE_EQ(f.item->ZoomFactor, 5.0);
     EXPECT_NEAR(f.d.MousePosition2XValue(column), before, 1000.0 / 3000.0);
+}
+
+TEST(InteractionWidget, MarkerDragsFromRealEventsMergedLateOrLeaving) {
+    // Pointer events as the window system delivers them to the panel: a press on the marker,
+    // one move far away (the moves in between were merged), the release. Then a drag that
+    // leaves the panel on either side while the button is held.
+    WidgetFixture f;
+    f.d.Initialize(0);
+    QWidget& panel = *f.d.Panel();
+    const int w = panel.width();
+    TGraphDisplayMarker& marker = f.item->Markers.Add();
+    marker.X = 500.0; // column w / 2
+    const auto column = [&](double x) { return std::min(w - 1, static_cast<int>(x / 1000.0 * w)); };
+
+    struct Case {
+        const char* name;
+        int to;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {"one move far right", w - 20, (w - 20) * 1000.0 / w},
+        {"one move far left", 15, 15 * 1000.0 / w},
+        {"past the right edge", w + 300, 1000.0},
+        {"past the left edge", -300, 0.0},
+    };
+    for (const Case& c : cases) {
+        const QPoint at(column(marker.X), 40);
+        testing::move(panel, at);
+        ASSERT_EQ(f.d.HoverMarkerIndex(), 0) << c.name;
+        testing::press(panel, at);
+        testing::move(panel, QPoint(c.to, 40), Qt::LeftButton);
+        testing::release(panel, QPoint(c.to, 40));
+        EXPECT_NEAR(marker.X, c.expected, 1000.0 / w) << c.name;
+        EXPECT_GE(marker.X, 0.0) << c.name;
+        EXPECT_LE(marker.X, 1000.0) << c.name;
+        EXPECT_DOUBLE_EQ(f.item->SelectionStart, 0.0) << c.name; // never a selection drag
+    }
 }
 
 TEST(InteractionWidget, MovesLeaveTheKeysInATextFieldAndClicksTakeThem) {
