@@ -35,6 +35,8 @@ public:
     void AfterD3DRender(TGraphDisplayItem& Item) override;
     std::optional<double> NeedPlaybackPosition(TGraphDisplayItem& Item) override;
     std::optional<QString> NeedAxisXText(TGraphDisplayItem& Item, double Value) override;
+    std::optional<QString> NeedMarkerText(TGraphDisplayItem& Item,
+                                          TGraphDisplayMarker& Marker) override;
     std::optional<QString> NeedAxisYText(TGraphDisplayItem& Item, double Value) override;
 
     // IGraphDisplayDevice
