@@ -87,8 +87,12 @@ void TfrmTavrela::BuildControls() {
                                 QStringLiteral("Mostrar tudo"), MakeIcon(Glyph::ShowAll));
     btnRemoverSelecao = MakeButton(Panel1, "btnRemoverSelecao", QStringLiteral("Remover seleção"),
                                    QStringLiteral("Remover seleção"), MakeIcon(Glyph::ClearRange));
-    for (QPushButton* b :
-         {btnGravarMarcacoes, btnCancelarMarcacoes, btnMostrarTudo, btnRemoverSelecao}) {
+    btnDetectarMarcacoes =
+        MakeButton(Panel1, "btnDetectarMarcacoes", QStringLiteral("Detectar marcações"),
+                   QStringLiteral("Marcar início, fim do áudio e ponto de mixagem pelo nível"),
+                   MakeIcon(Glyph::Marker, QColor(0x80, 0x80, 0x00)));
+    for (QPushButton* b : {btnGravarMarcacoes, btnCancelarMarcacoes, btnMostrarTudo,
+                           btnRemoverSelecao, btnDetectarMarcacoes}) {
         left->addWidget(b);
     }
 
@@ -212,6 +216,9 @@ void TfrmTavrela::BuildControls() {
     times->addWidget(lblPosicao, 0, 1);
     times->addWidget(lblTamanhoTitulo, 1, 0);
     times->addWidget(lblTamanho, 1, 1);
+    lblLoudness = new QLabel(Panel4);
+    lblLoudness->setObjectName(QStringLiteral("lblLoudness"));
+    times->addWidget(lblLoudness, 1, 2);
     bar->addLayout(times);
     CheckBox1 = new QCheckBox(QStringLiteral("Scroll tocando"), Panel4);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
@@ -244,6 +251,8 @@ void TfrmTavrela::BuildPopupMenu() {
         MakeAction(PopupMenu1, "menuPontoMixagem", QStringLiteral("Marcar ponto de mixagem"), 6);
     menuCarimbo = MakeAction(PopupMenu1, "menuCarimbo", QStringLiteral("Inserir carimbo"), 7);
     menuComentario = MakeAction(PopupMenu1, "menuComentario", QStringLiteral("Inserir comentário"));
+    menuDetectarMarcacoes =
+        MakeAction(PopupMenu1, "menuDetectarMarcacoes", QStringLiteral("Detectar marcações"));
     PopupMenu1->addSeparator();
     menuRemover = PopupMenu1->addMenu(QStringLiteral("Remover"));
     menuRemover->setObjectName(QStringLiteral("menuRemover"));
