@@ -72,28 +72,60 @@ Analyzer::Analyzer(int channels, int sampleRate, AnalysisOptions options)
 
 Analyzer::~Analyzer() = default;
 
-void Analyzer::addToMeter(const float* in, std::size_t frames) {
+const float* Analyzer::sanitized(const float* in, std::size_t frames) {
     const std::size_t n = frames * static_cast<std::size_t>(channels_);
-    bool clean = true;
     for (std::size_t i = 0; i < n; ++i) {
         // Written so that NaN fails the test too.
         if (!(std::fabs(in[i]) <= kMaxMagnitude)) {
-            clean = false;
-            break;
+            clean_.assign(in, in + n);
+            for (std::size_t j = i; j < n; ++j) {
+                float& v = clean_[j];
+                v = std::isnan(v) ? 0.0f : std::clamp(v, -kMaxMagnitude, kMaxMagnitude);
+            }
+            return clean_.data();
         }
     }
-    if (!clean) {
-        clean_.assign(in, in + n);
-        for (float& v : clean_) {
-            if (std::isnan(v)) {
-                v = 0.0f;
-            } else {
-                v = std::clamp(v, -kMaxMagnitude, kMaxMagnitude);
+    return in;
+}
+
+void Analyzer::addLevels(const float* in, std::size_t frames) {
+    const auto chans = static_cast<std::size_t>(channels_);
+    const auto stepFrames = static_cast<std::size_t>(result_.peakStepFrames);
+    // Each channel's squares are summed in frame order whatever the pieces, so the result
+    // does not depend on how the stream is cut.
+    for (std::size_t c = 0; c < chans; ++c) {
+        double sum = blockSquares_[c];
+        for (std::size_t f = 0; f < frames; ++f) {
+            const double v = in[f * chans + c];
+            sum += v * v;
+        }
+        blockSquares_[c] = sum;
+    }
+    if (!heardSound_) {
+        for (std::size_t i = 0; i < frames * chans; ++i) {
+            if (in[i] != 0.0f) {
+                heardSound_ = true;
+                result_.firstSoundFrame = result_.frames + i / chans;
+                break;
             }
         }
-        in = clean_.data();
     }
-    ebur128_add_frames_float(meter_->state, in, frames);
+    while (frames > 0) {
+        const std::size_t take = std::min(frames, stepFrames - stepFill_);
+        float peak = stepPeak_;
+        for (std::size_t i = 0; i < take * chans; ++i) {
+            peak = std::max(peak, std::fabs(in[i]));
+        }
+        stepPeak_ = peak;
+        stepFill_ += take;
+        if (stepFill_ == stepFrames) {
+            result_.peaks.push_back(stepPeak_);
+            stepPeak_ = 0.0f;
+            stepFill_ = 0;
+        }
+        in += take * chans;
+        frames -= take;
+    }
 }
 
 void Analyzer::closeBlock() {
@@ -121,35 +153,12 @@ void Analyzer::add(const float* interleaved, std::size_t frames) {
     }
     const auto chans = static_cast<std::size_t>(channels_);
     const auto blockFrames = static_cast<std::size_t>(result_.blockFrames);
-    const auto stepFrames = static_cast<std::size_t>(result_.peakStepFrames);
     while (frames > 0) {
         // Up to the end of the running block, so the meter is asked exactly at its end.
         const std::size_t take = std::min(frames, blockFrames - blockFill_);
-        for (std::size_t f = 0; f < take; ++f) {
-            const float* frame = interleaved + f * chans;
-            float framePeak = 0.0f;
-            for (std::size_t c = 0; c < chans; ++c) {
-                float v = frame[c];
-                if (!(std::fabs(v) <= kMaxMagnitude)) {
-                    v = std::isnan(v) ? 0.0f : kMaxMagnitude;
-                }
-                blockSquares_[c] += static_cast<double>(v) * v;
-                framePeak = std::max(framePeak, std::fabs(v));
-            }
-            if (!heardSound_) {
-                if (framePeak > 0.0f) {
-                    heardSound_ = true;
-                    result_.firstSoundFrame = result_.frames + f;
-                }
-            }
-            stepPeak_ = std::max(stepPeak_, framePeak);
-            if (++stepFill_ == stepFrames) {
-                result_.peaks.push_back(stepPeak_);
-                stepPeak_ = 0.0f;
-                stepFill_ = 0;
-            }
-        }
-        addToMeter(interleaved, take);
+        const float* block = sanitized(interleaved, take);
+        addLevels(block, take);
+        ebur128_add_frames_float(meter_->state, block, take);
         result_.frames += take;
         blockFill_ += take;
         if (blockFill_ == blockFrames) {

@@ -66,7 +66,9 @@ public:
     AudioAnalysis finish();
 
 private:
-    void addToMeter(const float* interleaved, std::size_t frames);
+    /// `frames` frames with non-finite and absurd samples made harmless (a copy only then).
+    const float* sanitized(const float* interleaved, std::size_t frames);
+    void addLevels(const float* interleaved, std::size_t frames);
     void closeBlock();
 
     struct Meter;

@@ -138,7 +138,8 @@ public:
     QLabel* lblPosicao = nullptr;
     QLabel* lblTamanhoTitulo = nullptr;
     QLabel* lblTamanho = nullptr;
-    QLabel* lblLoudness = nullptr; ///< integrated loudness and true peak, beside the length
+    QLabel* lblLoudness = nullptr; ///< integrated loudness, beside the length
+    QLabel* lblTruePeak = nullptr; ///< true peak, above it
     QCheckBox* CheckBox1 = nullptr;
 
     QMenu* PopupMenu1 = nullptr;

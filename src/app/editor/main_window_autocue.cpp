@@ -57,6 +57,7 @@ void TfrmTavrela::AnalysisWorkerDeleter::operator()(analysis::AnalysisWorker* Wo
 void TfrmTavrela::StartAnalysis(std::uint32_t channel) {
     FAnalysis.reset();
     lblLoudness->clear();
+    lblTruePeak->clear();
     const auto info = FEngine.info(channel);
     if (!info || info->channels <= 0) {
         return;
@@ -79,9 +80,10 @@ void TfrmTavrela::UpdateLoudnessLabel() {
     if (a == nullptr) {
         return;
     }
-    lblLoudness->setText(Level(a->integratedLufs) + QStringLiteral(" LUFS   ") +
-                         Level(a->truePeakDbtp) + QStringLiteral(" dBTP"));
-    lblLoudness->setToolTip(QStringLiteral("Loudness integrada (EBU R128) e pico real"));
+    lblLoudness->setText(Level(a->integratedLufs) + QStringLiteral(" LUFS"));
+    lblLoudness->setToolTip(QStringLiteral("Loudness integrada (EBU R128)"));
+    lblTruePeak->setText(Level(a->truePeakDbtp) + QStringLiteral(" dBTP"));
+    lblTruePeak->setToolTip(QStringLiteral("Pico real (true peak)"));
 }
 
 void TfrmTavrela::DetectMarkers() {

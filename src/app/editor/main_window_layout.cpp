@@ -216,9 +216,12 @@ void TfrmTavrela::BuildControls() {
     times->addWidget(lblPosicao, 0, 1);
     times->addWidget(lblTamanhoTitulo, 1, 0);
     times->addWidget(lblTamanho, 1, 1);
+    lblTruePeak = new QLabel(Panel4);
+    lblTruePeak->setObjectName(QStringLiteral("lblTruePeak"));
     lblLoudness = new QLabel(Panel4);
     lblLoudness->setObjectName(QStringLiteral("lblLoudness"));
-    times->addWidget(lblLoudness, 1, 2);
+    times->addWidget(lblTruePeak, 0, 2, Qt::AlignRight);
+    times->addWidget(lblLoudness, 1, 2, Qt::AlignRight);
     bar->addLayout(times);
     CheckBox1 = new QCheckBox(QStringLiteral("Scroll tocando"), Panel4);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
