@@ -3,6 +3,7 @@
 
 #include "editor_conventions.h"
 #include "editor_paths.h"
+#include "analysis_tap.h"
 #include "engine_waveform_source.h"
 #include "loading_window.h"
 #include "stored_markers.h"
@@ -172,6 +173,9 @@ void TfrmTavrela::BindCommands() {
     OnClick(btnGravarMarcacoes, [this] { btnGravarMarcacoesClick(); });
     OnClick(btnZoomMais, [this] { btnZoomMaisClick(); });
     OnClick(btnZoomMenos, [this] { btnZoomMenosClick(); });
+    OnClick(btnDetectarMarcacoes, [this] { DetectMarkers(); });
+    connect(menuDetectarMarcacoes, &QAction::triggered, this,
+            [this] { RunGuarded([this] { DetectMarkers(); }); });
     connect(tmrRenderGrafico, &QTimer::timeout, this,
             [this] { RunGuarded([this] { tmrRenderGraficoTimer(); }); });
 }
@@ -301,7 +305,9 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
     for (TGraphDisplayGraphItem& curve : pane.GraphItems) {
         curves.push_back(&curve.Samples);
     }
-    EngineWaveformSource source(FEngine, channel);
+    EngineWaveformSource engineSource(FEngine, channel);
+    StartAnalysis(channel);
+    AnalysisTap source(engineSource, FAnalysis.get());
     QElapsedTimer sinceEvents;
     sinceEvents.start();
     DecodeWaveformInto(source, curves, [&](int percent) {
@@ -313,6 +319,7 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
             sinceEvents.restart();
         }
     });
+    source.Finish();
     pane.SetXMax(static_cast<double>(std::max<std::int64_t>(0, FEngine.length(channel))));
 }
 
@@ -494,6 +501,7 @@ void TfrmTavrela::tmrRenderGraficoTimer() {
     GraphDisplay3D1->Render();
     UpdateTimeLabels();
     Preview().FollowPlayState();
+    UpdateLoudnessLabel();
 }
 
 } // namespace tavrela

@@ -28,6 +28,10 @@ namespace tavrela {
 namespace audio {
 class Engine;
 }
+namespace analysis {
+class AnalysisWorker;
+struct AudioAnalysis;
+} // namespace analysis
 class TGraphData;
 class TGraphDisplay3D;
 class TfrmCarregando;
@@ -77,6 +81,11 @@ public:
     void SaveMarkers();
     /// One wheel notch (+120 in, -120 out) delivered to the display at the pointer.
     void ZoomStep(int Delta);
+    /// "Detectar marcações": start of audio, end of audio and mix point where the analysis
+    /// of the loaded file proposes them (main_window_autocue.cpp). Nothing is saved.
+    void DetectMarkers();
+    /// The analysis of the loaded file once it is complete, else null.
+    const analysis::AudioAnalysis* Analysis() const;
 
     // Private state, in the order the window keeps it (public for the commands' tests).
     bool Dragging = false;
@@ -101,6 +110,7 @@ public:
     QPushButton* btnCancelarMarcacoes = nullptr;
     QPushButton* btnMostrarTudo = nullptr;
     QPushButton* btnRemoverSelecao = nullptr;
+    QPushButton* btnDetectarMarcacoes = nullptr;
     QGroupBox* gbLegenda = nullptr;
     QPushButton* btnInicioAudio = nullptr;
     QPushButton* btnIntroducao = nullptr;
@@ -132,6 +142,8 @@ public:
     QLabel* lblPosicao = nullptr;
     QLabel* lblTamanhoTitulo = nullptr;
     QLabel* lblTamanho = nullptr;
+    QLabel* lblLoudness = nullptr; ///< integrated loudness, beside the length
+    QLabel* lblTruePeak = nullptr; ///< true peak, above it
     QCheckBox* CheckBox1 = nullptr;
 
     QMenu* PopupMenu1 = nullptr;
@@ -143,6 +155,7 @@ public:
     QAction* menuPontoMixagem = nullptr;
     QAction* menuCarimbo = nullptr;
     QAction* menuComentario = nullptr;
+    QAction* menuDetectarMarcacoes = nullptr;
     QMenu* menuRemover = nullptr;
     QAction* menuRemoverInicioAudio = nullptr;
     QAction* menuRemoverIntroducao = nullptr;
@@ -262,6 +275,15 @@ private:
     TfrmCarregando* FLoading = nullptr;
     std::unique_ptr<TSessionParts, TSessionPartsDeleter> FSession;
     std::map<TEditorCommand, QAction*> FShortcutActions;
+
+    // The analysis of the loaded file, fed by its decode (main_window_autocue.cpp).
+    struct AnalysisWorkerDeleter {
+        void operator()(analysis::AnalysisWorker* Worker) const;
+    };
+    /// A new analysis for the decoding channel; the previous one is dropped.
+    void StartAnalysis(std::uint32_t channel);
+    void UpdateLoudnessLabel();
+    std::unique_ptr<analysis::AnalysisWorker, AnalysisWorkerDeleter> FAnalysis;
 };
 
 } // namespace tavrela
