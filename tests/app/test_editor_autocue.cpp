@@ -78,6 +78,13 @@ TEST_F(EditorAutocue, OneClickPlacesTheThreeMarkersWithoutSaving) {
     EXPECT_EQ(w.GraphDisplay3D1->Items()[0].Markers.Count(), 3);
     EXPECT_EQ(testing::ReadAll(w.FileName), before);
 
+    // The three markers are one step of the undo history.
+    w.menuDesfazer->trigger();
+    EXPECT_EQ(w.GraphDisplay3D1->Items()[0].Markers.Count(), 0);
+    w.menuRefazer->trigger();
+    EXPECT_EQ(w.GraphDisplay3D1->Items()[0].Markers.Count(), 3);
+    EXPECT_NEAR(MarkerSeconds(TMarkerKind::AudioStart), 1.5, 0.01);
+
     // The operator moves one; the menu item puts it back and adds no second marker.
     TGraphDisplayMarker* start =
         FirstMarkerOfKind(w.GraphDisplay3D1->Items()[0].Markers, TMarkerKind::AudioStart);

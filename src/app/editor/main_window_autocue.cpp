@@ -9,6 +9,7 @@
 #include <app/jingles/jingle_settings.h>
 #include <app/jingles/program_folder.h>
 #include <app/markers/marker_kinds.h>
+#include <app/session/edit_history.h>
 #include <audio/engine.h>
 #include <display/graph_display_3d.h>
 #include <display/model/model.h>
@@ -115,18 +116,21 @@ void TfrmTavrela::DetectMarkers() {
         {TMarkerKind::AudioEnd, *p.endFrame},
         {TMarkerKind::MixPoint, *p.mixFrame},
     };
-    for (const auto& [kind, frame] : placed) {
-        // As placing by hand: the kind's marker moves there, or a new one is made.
-        const double x = std::min(static_cast<double>(frame) * bytesPerFrame, pane.XMax);
-        if (TGraphDisplayMarker* marker = FirstMarkerOfKind(pane.Markers, kind)) {
-            marker->X = x;
-            continue;
+    // The three markers are one step of the undo history.
+    History().Edit([&] {
+        for (const auto& [kind, frame] : placed) {
+            // As placing by hand: the kind's marker moves there, or a new one is made.
+            const double x = std::min(static_cast<double>(frame) * bytesPerFrame, pane.XMax);
+            if (TGraphDisplayMarker* marker = FirstMarkerOfKind(pane.Markers, kind)) {
+                marker->X = x;
+                continue;
+            }
+            TGraphDisplayMarker& marker = pane.Markers.Add();
+            marker.Caption = MarkerLoadCaption(kind);
+            marker.X = x;
+            marker.Color = MarkerKindInfo(kind).ColorKey;
         }
-        TGraphDisplayMarker& marker = pane.Markers.Add();
-        marker.Caption = MarkerLoadCaption(kind);
-        marker.X = x;
-        marker.Color = MarkerKindInfo(kind).ColorKey;
-    }
+    });
 }
 
 } // namespace tavrela
