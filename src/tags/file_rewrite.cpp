@@ -502,7 +502,8 @@ SaveResult Rewrite(int fd, const struct stat& st, const std::string& target, int
                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY,
                            0600));
         if (out.get() < 0 && errno != EEXIST) {
-            return FromErrno(errno);
+            return errno == EACCES || errno == EPERM ? Fail(SaveError::FolderPermission, errno)
+                                                     : FromErrno(errno);
         }
     }
     if (out.get() < 0) {
@@ -581,8 +582,11 @@ std::string SaveResult::Message() const {
         text = "not a regular file";
         break;
     case SaveError::Permission:
-        text = "permission denied: this user may not write the file (or, to rewrite it "
-               "whole, its folder)";
+        text = "permission denied: this user may not write the file";
+        break;
+    case SaveError::FolderPermission:
+        text = "the whole file must be rewritten through a new file in its folder, and this "
+               "user may not write the folder";
         break;
     case SaveError::ReadOnly:
         text = "the file system is read-only";
@@ -594,7 +598,8 @@ std::string SaveResult::Message() const {
         text = "another save of this file is running; try again when it has ended";
         break;
     case SaveError::Changed:
-        text = "the file was changed or replaced by another program since it was read";
+        text = "the file was changed or replaced since it was read (by another program, or "
+               "another save of it)";
         break;
     case SaveError::ReadFailed:
         text = "the file could not be read completely";

@@ -19,7 +19,8 @@ enum class SaveError {
     None,
     Missing,         ///< the file is not there
     NotRegularFile,  ///< a folder, FIFO, device...
-    Permission,      ///< the file (or, for a rewrite, its folder) may not be written
+    Permission,      ///< the file may not be written by this user
+    FolderPermission, ///< a rewrite needs a new file in the folder, which may not be written
     ReadOnly,        ///< the file system is mounted read-only
     DiskFull,        ///< no space (or quota) left for the new file
     Busy,            ///< another save of the same file is running

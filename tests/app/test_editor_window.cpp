@@ -378,7 +378,7 @@ TEST_F(EditorWindow, AFileChangedSinceItWasOpenedIsNotWritten) {
         ASSERT_EQ(Messages().size(), 1);
         EXPECT_TRUE(Messages()[0].startsWith(QStringLiteral(
             "Não foi possível efetuar as marcações. O áudio pode estar sendo utilizado por "
-            "outro processo.\n\nO arquivo foi alterado por outro programa desde que foi aberto")))
+            "outro processo.\n\nO arquivo foi alterado desde que foi aberto")))
             << Messages()[0].toStdString();
         EXPECT_FALSE(terminated);
         EXPECT_EQ(ReadAll(mp3), changed);

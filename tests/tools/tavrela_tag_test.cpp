@@ -182,7 +182,7 @@ TEST_F(TavrelaTag, TwoWritersAtOnceLeaveOneWholeFileAndTellTheTruth) {
                 EXPECT_TRUE(err.empty()) << err;
             } else {
                 EXPECT_EQ(status[w], 1);
-                EXPECT_TRUE(err.find("changed or replaced by another program") !=
+                EXPECT_TRUE(err.find("changed or replaced since it was read") !=
                                 std::string::npos ||
                             err.find("another save of this file is running") != std::string::npos)
                     << err;
@@ -220,6 +220,20 @@ TEST_F(TavrelaTag, SaysWhyNothingWasWritten) {
     const int status = std::system(command.c_str());
     EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
     EXPECT_NE(Slurp(err).find("not written: permission denied"), std::string::npos) << Slurp(err);
+    // The owner, in a folder that may not be written: a rewrite cannot be done.
+    const std::string folder = dir_->File("locked");
+    std::filesystem::create_directory(folder);
+    const std::string own = folder + "/own.mp3";
+    std::filesystem::copy_file(mp3_, own);
+    ASSERT_EQ(std::system(("chown -R 4714:4714 '" + folder + "' && chmod 0555 '" + folder + "'")
+                              .c_str()),
+              0);
+    const std::string asOwner = "setpriv --reuid=4714 --regid=4714 --clear-groups '" +
+                                std::string(TAVRELA_TAG_EXE) + "' write '" + own + "' ";
+    EXPECT_NE(std::system((asOwner + "COMM=" + std::string(6000, 'x') + " 2>'" + err + "'").c_str()),
+              0);
+    EXPECT_NE(Slurp(err).find("may not write the folder"), std::string::npos) << Slurp(err);
+    ::chmod(folder.c_str(), 0755);
 }
 
 } // namespace

@@ -66,8 +66,11 @@ QString SaveFailureText(const tags::SaveResult& result) {
         text = QStringLiteral("O caminho não é um arquivo comum.");
         break;
     case SaveError::Permission:
-        text = QStringLiteral("Sem permissão para gravar o arquivo (ou, para regravá-lo "
-                              "inteiro, a sua pasta).");
+        text = QStringLiteral("Sem permissão para gravar o arquivo.");
+        break;
+    case SaveError::FolderPermission:
+        text = QStringLiteral("O arquivo precisa ser regravado inteiro por meio de um novo "
+                              "arquivo na sua pasta, e não há permissão para gravar na pasta.");
         break;
     case SaveError::ReadOnly:
         text = QStringLiteral("O sistema de arquivos está somente para leitura.");
@@ -80,8 +83,9 @@ QString SaveFailureText(const tags::SaveResult& result) {
                               "em instantes.");
         break;
     case SaveError::Changed:
-        text = QStringLiteral("O arquivo foi alterado por outro programa desde que foi aberto; "
-                              "nada foi gravado. Abra-o de novo para marcá-lo.");
+        text = QStringLiteral("O arquivo foi alterado desde que foi aberto (por outro programa "
+                              "ou outra gravação); nada foi gravado. Abra-o de novo para "
+                              "marcá-lo.");
         break;
     case SaveError::ReadFailed:
         text = QStringLiteral("Erro de leitura: a etiqueta do arquivo não pôde ser lida por "
