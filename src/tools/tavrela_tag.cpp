@@ -172,11 +172,10 @@ int Write(const std::vector<std::string>& args) {
         FreeTagObjects(ext);
         return kFailed;
     }
+    const SaveResult result = LastWriteResult();
     FreeTagObjects(ext);
     if (!written) {
-        std::cerr << "tavrela-tag: " << file
-                  << ": the tag was not written (not an MP3 file with a valid stream, or the "
-                     "file or its folder cannot be written)\n";
+        std::cerr << "tavrela-tag: " << file << ": not written: " << result.Message() << "\n";
         return kFailed;
     }
     for (const std::string& id : lost) {

@@ -39,6 +39,7 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <cstring>
 
 namespace tavrela {
 
@@ -59,6 +60,73 @@ const QString kSavedMessage = QStringLiteral("Marcações efetuadas com sucesso.
 const QString kWavMessage = QStringLiteral("Não é possível gravar marcações em arquivos WAV.");
 const QString kKeepCommentQuestion =
     QStringLiteral("O comentário foi alterado e não foi confirmado. Deseja mantê-lo?");
+
+// What went wrong with a save, said after the failure message so the operator knows what to do.
+QString SaveFailureText(const tags::SaveResult& result) {
+    using tags::SaveError;
+    QString text;
+    switch (result.Error) {
+    case SaveError::None:
+        return {};
+    case SaveError::Missing:
+        text = QStringLiteral("O arquivo não existe mais.");
+        break;
+    case SaveError::NotRegularFile:
+        text = QStringLiteral("O caminho não é um arquivo comum.");
+        break;
+    case SaveError::Permission:
+        text = QStringLiteral("Sem permissão para gravar o arquivo.");
+        break;
+    case SaveError::FolderPermission:
+        text = QStringLiteral("O arquivo precisa ser regravado inteiro por meio de um novo "
+                              "arquivo na sua pasta, e não há permissão para gravar na pasta.");
+        break;
+    case SaveError::ReadOnly:
+        text = QStringLiteral("O sistema de arquivos está somente para leitura.");
+        break;
+    case SaveError::DiskFull:
+        text = QStringLiteral("O disco está cheio.");
+        break;
+    case SaveError::Busy:
+        text = QStringLiteral("Outra gravação deste arquivo está em andamento. Tente de novo "
+                              "em instantes.");
+        break;
+    case SaveError::Changed:
+        text = QStringLiteral("O arquivo foi alterado desde que foi aberto (por outro programa "
+                              "ou outra gravação); nada foi gravado. Abra-o de novo para "
+                              "marcá-lo.");
+        break;
+    case SaveError::ReadFailed:
+        text = QStringLiteral("Erro de leitura: a etiqueta do arquivo não pôde ser lida por "
+                              "inteiro; nada foi gravado.");
+        break;
+    case SaveError::TagUnreadable:
+        text = QStringLiteral("A etiqueta atual do arquivo não pôde ser lida por inteiro.");
+        break;
+    case SaveError::CopyIncomplete:
+        text = QStringLiteral("O áudio não pôde ser copiado por inteiro (o arquivo foi "
+                              "encurtado por outro programa).");
+        break;
+    case SaveError::OwnerNotKept:
+        text = QStringLiteral("O arquivo precisa ser regravado inteiro, e a cópia não manteria "
+                              "o dono, o grupo ou as permissões do original.");
+        break;
+    case SaveError::HardLinks:
+        text = QStringLiteral("O arquivo precisa ser regravado inteiro, e outros nomes (hard "
+                              "links) do mesmo arquivo ficariam com o conteúdo antigo.");
+        break;
+    case SaveError::NotWritable:
+        text = QStringLiteral("A etiqueta do arquivo não foi lida (o fluxo MPEG não é válido).");
+        break;
+    case SaveError::Io:
+        text = QStringLiteral("Erro do sistema.");
+        break;
+    }
+    if (result.Errno != 0) {
+        text += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(result.Errno)));
+    }
+    return text;
+}
 
 // How often the decode lets the window process its events: at the render timer's pace, which
 // keeps the progress bar, the drawing and the labels alive; more often would only slow the
@@ -347,6 +415,7 @@ void TfrmTavrela::LoadStoredMarkers() {
     DurationSeconds = RoundDurationSeconds(duration);
     TotalX = pane.SelectionEnd;
     SetTexts(texts);
+    FStoredTexts = std::make_unique<MarkerTexts>(texts);
 
     const StoredMarkerPlan plan = PlanStoredMarkers(texts, DurationSeconds, TotalX);
     for (const QString& error : plan.Errors) {
@@ -399,7 +468,8 @@ void TfrmTavrela::SaveMarkers() {
     }
     TGraphDisplayItem& pane = display.Items()[0];
     MarkerTexts texts = CurrentTexts();
-    ComputeSaveTexts(pane, DurationSeconds, TotalX, texts);
+    ComputeSaveTexts(pane, DurationSeconds, TotalX, texts,
+                     FStoredTexts ? *FStoredTexts : MarkerTexts{});
     SetTexts(texts);
 
     // Kept so a failed write can show the file again without decoding it anew.
@@ -439,7 +509,9 @@ void TfrmTavrela::SaveMarkers() {
         "", "", "", "", "", "", s(Comment), s(Intro), s(StampTime), s(StampJingle), s(AudioStart),
         s(AudioEnd), s(ChorusStart), s(ChorusEnd), s(MixPoint));
     if (!ok) {
-        ShowMessage(kWriteFailedMessage);
+        const QString reason = SaveFailureText(tags::LastWriteResult());
+        ShowMessage(reason.isEmpty() ? kWriteFailedMessage
+                                     : kWriteFailedMessage + QStringLiteral("\n\n") + reason);
         RestoreAfterFailedSave(samples, channels);
         SilentAbort();
     }

@@ -270,6 +270,8 @@ private:
     bool IsMp3() const;
 
     audio::Engine& FEngine;
+    /// The marker texts as the file's tag held them at load.
+    std::unique_ptr<MarkerTexts> FStoredTexts;
     bool FTerminateRequested = false;
     int FExitCode = 0;
     TfrmCarregando* FLoading = nullptr;
