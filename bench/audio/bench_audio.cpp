@@ -220,7 +220,10 @@ void loadedPlaybackBenchmark(const fs::path& dir) {
             return;
         }
         soundcheck::SinkRecorder recorder(monitor, recording.string());
-        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        if (!recorder.waitUntilRecording()) {
+            std::printf("heard_ratio_loaded: skipped (cannot record %s)\n", monitor.c_str());
+            return;
+        }
         const ChannelHandle h = engine.createStream(tone, ChannelFlags::Float | ChannelFlags::Prescan);
         {
             soundcheck::BusyCores busy;

@@ -5,10 +5,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <filesystem>
 #include <cmath>
 #include <csignal>
 #include <cstddef>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -23,7 +26,7 @@ namespace tavrela::soundcheck {
 /// WAV file while alive; the recording is finished when the object ends or stop() is called.
 class SinkRecorder {
 public:
-    SinkRecorder(const std::string& monitor, const std::string& wavFile) {
+    SinkRecorder(const std::string& monitor, const std::string& wavFile) : file_(wavFile) {
         std::vector<std::string> args = {"parec",          "-d",           monitor,
                                          "--file-format=wav", "--format=s16le", "--rate=44100",
                                          "--channels=2",   "--latency-msec=20", wavFile};
@@ -41,6 +44,20 @@ public:
     SinkRecorder& operator=(const SinkRecorder&) = delete;
 
     bool started() const { return pid_ > 0; }
+    /// Waits (up to `timeoutMs`) until the sink's sound is being written, past the header and
+    /// a few milliseconds of silence: parec connects late on a busy machine. False when it
+    /// never began.
+    bool waitUntilRecording(int timeoutMs = 20000) const {
+        for (int waited = 0; pid_ > 0 && waited < timeoutMs; waited += 10) {
+            std::error_code error;
+            const auto size = std::filesystem::file_size(file_, error);
+            if (!error && size > 44 + 4 * 441) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    }
     /// Interrupts parec (which then completes the WAV header) and waits for it.
     void stop() {
         if (pid_ > 0) {
@@ -52,6 +69,7 @@ public:
     }
 
 private:
+    std::string file_;
     pid_t pid_ = 0;
 };
 
