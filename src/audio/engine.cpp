@@ -476,6 +476,10 @@ bool Engine::hasDevice() const {
     return impl_->output && impl_->output->isDevice();
 }
 
+bool Engine::isOutputRunning() const {
+    return impl_->outputRunning.load();
+}
+
 int Engine::outputRate() const {
     return impl_->outputRate.load();
 }

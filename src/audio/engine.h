@@ -104,6 +104,9 @@ public:
     bool init(int device = -1, int sampleRate = 44100);
     /// True while a real output device plays the mix (false on the null output).
     bool hasDevice() const;
+    /// True while the output runs. It starts with the first play() and stops on its own once
+    /// nothing has sounded for half a second, so an idle program holds no running stream.
+    bool isOutputRunning() const;
     /// Sample rate the mix is played at, in Hz (0 before init()).
     int outputRate() const;
     /// The output chosen by init(): device name, sound system, rate and latency, or the null

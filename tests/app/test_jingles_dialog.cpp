@@ -5,7 +5,10 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -383,6 +386,36 @@ TEST_F(JingleDialogTest, SelectJingleForTheCaller) {
     QFile::remove(QDir(folder_->path()).filePath(QStringLiteral("BaseZelvo.ini")));
     EXPECT_THROW(selectJingle(options()), JingleDatabaseError);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// A server that accepts the connection and never answers: the dialog gives up after its short
+// timeout with the message and the reason, the interface goes on meanwhile, and the dialog
+// neither asks again nor appears.
+TEST_F(JingleDialogTest, AServerThatNeverAnswersTimesOutWithTheInterfaceAlive) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* peer = silent.nextPendingConnection()) {
+            ++connections;
+            peer->setParent(&silent); // kept open, never answered
+        }
+    });
+    settingsPointAt(QStringLiteral("127.0.0.1/%1:/srv/never.fdb").arg(silent.serverPort()));
+    int ticks = 0;
+    QTimer ticking;
+    QObject::connect(&ticking, &QTimer::timeout, [&] { ++ticks; });
+    ticking.start(50);
+    MessageBoxWatcher boxes;
+    TfrmSelecionarVinheta dialog(nullptr, options());
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.seen()[0].text, kConnectFailed);
+    EXPECT_GT(ticks, 10) << "the interface stood still while connecting";
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(boxes.seen().size(), 1u);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(connections, 1) << "the timed-out connection was tried again";
 }
 
 } // namespace
