@@ -305,7 +305,9 @@ struct Engine::Impl {
             return;
         }
         if (!outputRunning.load()) {
-            startOutput();
+            if (startWanted) { // not when stop() stopped it meanwhile
+                startOutput();
+            }
             return;
         }
         const auto idleFrames =

@@ -19,7 +19,7 @@ int run(int argc, char** argv) {
     // SIGTERM, SIGINT and SIGHUP end the editor as the close box does, whatever it is doing:
     // every event loop (the main one, a dialog's, a message box's, the loading's) returns,
     // nothing is saved, and the status is 0.
-    tavrela::TerminationSignalRoute signals([](int) { QCoreApplication::exit(0); });
+    tavrela::TerminationSignalRoute signalRoute([](int) { QCoreApplication::exit(0); });
 
     tavrela::audio::Engine engine;
     QStringList arguments = QApplication::arguments();
