@@ -187,7 +187,7 @@ TEST_F(EditorSignals, SigintWhilePlayingAndSighupEndTheProgram) {
 // rows (the database is alive), and SIGTERM still ends the program.
 TEST_F(EditorSignals, SigtermEndsTheProgramAfterTheJingleDialog) {
     const QString database = home.file(QStringLiteral("ZELVODB.FDB"));
-    ASSERT_TRUE(test::createDatabase(database, test::scriptHeader() + test::demoScript()));
+    ASSERT_TRUE(test::createDatabase(database, test::demoScript()));
     test::writeSettings(home.path(), "[BANCO]\r\nCAMINHO=" + database.toUtf8() + "\r\n");
     const QString mp3 = testing::MakeMp3(dir, QStringLiteral("song.mp3"), 20.0, 2);
     const QByteArray before = testing::ReadAll(mp3);

@@ -11,6 +11,7 @@
 #include <ibase.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -85,6 +86,7 @@ JingleProbeResult probeJingleDatabaseWhileWaiting(const QString& database, const
                                                   std::chrono::seconds timeout) {
     struct Shared {
         std::mutex mutex;
+        std::condition_variable finished;
         bool done = false;
         bool abandoned = false;
         JingleProbeResult result;
@@ -98,7 +100,19 @@ JingleProbeResult probeJingleDatabaseWhileWaiting(const QString& database, const
         if (shared->abandoned) {
             --abandonedProbes;
         }
+        shared->finished.notify_all();
     }).detach();
+
+    // A database that answers at once (the usual case) is not worth a busy interface: the
+    // caller simply goes on, as with a plain connection.
+    {
+        std::unique_lock lock(shared->mutex);
+        if (shared->finished.wait_for(lock, std::chrono::milliseconds(300),
+                                      [&] { return shared->done; })) {
+            cancelled = false;
+            return shared->result;
+        }
+    }
 
     cancelled = false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
