@@ -98,10 +98,17 @@ protected:
         QThread::msleep(300);
     }
 
-    void Keys(const QString& window, const QStringList& keys) const {
-        Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
-        Xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("120")} +
-                keys);
+    /// Keys through the server to whatever has the keyboard (an open menu grabs it), after
+    /// focusing `window`; with `direct`, sent to `window` itself instead (a dialog: the test
+    /// display has no window manager to give it the focus).
+    void Keys(const QString& window, const QStringList& keys, bool direct = false) const {
+        QStringList arguments{QStringLiteral("key")};
+        if (direct) {
+            arguments += {QStringLiteral("--window"), window};
+        } else {
+            Xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
+        }
+        Xdotool(arguments + QStringList{QStringLiteral("--delay"), QStringLiteral("120")} + keys);
         // A key left down (xdotool can fail before releasing it when the window goes) would
         // repeat into later tests' windows.
         for (const QString& key : keys) {
@@ -223,13 +230,13 @@ TEST_F(EditorSignals, SigtermEndsTheProgramAfterTheJingleDialog) {
 
     QString dialog = openDialog();
     ASSERT_FALSE(dialog.isEmpty()) << "the jingle dialog did not open";
-    Keys(dialog, {QStringLiteral("Escape")});
+    Keys(dialog, {QStringLiteral("Escape")}, true);
     ASSERT_TRUE(closed(dialog)) << "Escape did not cancel the dialog";
 
     // Return chooses the current row, and closes the dialog only when there is one.
     dialog = openDialog();
     ASSERT_FALSE(dialog.isEmpty()) << "the jingle dialog did not open a second time";
-    Keys(dialog, {QStringLiteral("Return")});
+    Keys(dialog, {QStringLiteral("Return")}, true);
     EXPECT_TRUE(closed(dialog)) << "no rows listed the second time";
 
     ExpectEndsCleanlyOn(SIGTERM);
