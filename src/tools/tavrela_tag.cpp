@@ -21,8 +21,11 @@ constexpr int kUsage = 2;
 const char* const kUsageText =
     "usage: tavrela-tag show FILE [--json]\n"
     "       tavrela-tag write FILE FRAME=TEXT... [FRAME-]...\n"
+    "       tavrela-tag --help | --version\n"
     "FRAME is one of COMM TINT TCAR TVIN TMXI TMXF TRFI TRFF TPMI; FRAME- removes the frame\n"
-    "(TCAR- removes the stamp's jingle TVIN too); FRAME= with no text keeps the stored one.\n";
+    "(TCAR- removes the stamp's jingle TVIN too); FRAME= with no text keeps the stored one.\n"
+    "Exit status: 0 done, 1 the file could not be read or written, 2 usage error.\n"
+    "See tavrela-tag(1).\n";
 
 int Usage(const std::string& problem) {
     if (!problem.empty()) {
@@ -181,6 +184,10 @@ int Write(const std::vector<std::string>& args) {
     const std::string ext = FileExtension(file);
     CreateTagObjects(ext);
     ReadTag(file);
+    // The tag is written as version 2.3: frames of an older tag that it has no form for are lost.
+    const std::vector<std::string> lost =
+        IsMp3Extension(ext) ? Id3v2FramesWithoutV23Form(FileSource(file))
+                            : std::vector<std::string>();
     // As the editor's remove commands: the stored value must not come back as a fall-back.
     for (const std::string& frame : removed) {
         CurrentTag.*kFrames.at(frame).field = std::string();
@@ -206,6 +213,10 @@ int Write(const std::vector<std::string>& args) {
                      "file or its folder cannot be written)\n";
         return kFailed;
     }
+    for (const std::string& id : lost) {
+        std::cerr << "tavrela-tag: " << file << ": frame " << id
+                  << " has no ID3v2.3 form and was not kept\n";
+    }
     return kOk;
 }
 
@@ -226,6 +237,10 @@ int main(int argc, char** argv) {
     }
     if (command == "--help" || command == "-h") {
         std::cout << kUsageText;
+        return kOk;
+    }
+    if (command == "--version") {
+        std::cout << "tavrela-tag " << TAVRELA_VERSION << "\n";
         return kOk;
     }
     return Usage("unknown command: " + command);

@@ -366,12 +366,20 @@ TEST_F(JingleDialogUiTest, EscapeAndCloseBoxCancel) {
 // The stamp command's interface: modal, returns the file or nothing, errors as exceptions.
 TEST_F(JingleDialogTest, SelectJingleForTheCaller) {
     settingsPointAt(db_);
+    // Acts once the dialog is the modal window: connecting may let events run before it is.
     auto driveDialog = [](const std::function<void(TfrmSelecionarVinheta*)>& act) {
-        QTimer::singleShot(0, [act] {
+        auto* poll = new QTimer;
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, [poll, act] {
             auto* dialog = qobject_cast<TfrmSelecionarVinheta*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
+            if (dialog == nullptr || !dialog->isVisible()) {
+                return;
+            }
+            poll->stop();
+            poll->deleteLater();
             act(dialog);
         });
+        poll->start();
     };
     driveDialog([](TfrmSelecionarVinheta* d) {
         QTest::keyClicks(d->filterEdit(), QStringLiteral("hora"));

@@ -14,7 +14,12 @@
 namespace {
 
 int run(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // Qt sees only the program name, so it takes none of its own options (-style, -display,
+    // ...) from the command line: the first argument is always the file, whatever its shape.
+    char fallbackName[] = "tavrela";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : fallbackName, nullptr};
+    QApplication app(qtArgc, qtArgv);
     tavrela::PrepareApplication(app);
     // SIGTERM, SIGINT and SIGHUP end the editor as the close box does, whatever it is doing:
     // every event loop (the main one, a dialog's, a message box's, the loading's) returns,
@@ -22,9 +27,7 @@ int run(int argc, char** argv) {
     tavrela::TerminationSignalRoute signalRoute([](int) { QCoreApplication::exit(0); });
 
     tavrela::audio::Engine engine;
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
-    tavrela::TfrmTavrela window(arguments, engine);
+    tavrela::TfrmTavrela window(tavrela::FileArguments(argc, argv), engine);
     if (tavrela::TerminationSignal() != 0) {
         return 0;
     }
@@ -40,6 +43,12 @@ int run(int argc, char** argv) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Answered before anything else: no window, no display connection, no sound device.
+    if (const auto option = tavrela::InformationOptionOf(argc, argv);
+        option != tavrela::InformationOption::None) {
+        tavrela::PrintInformation(option);
+        return 0;
+    }
     // Before any thread exists, so that every thread the program or a library starts has them
     // blocked too.
     tavrela::BlockTerminationSignals();
