@@ -7,6 +7,7 @@
 #include "engine_waveform_source.h"
 #include "loading_window.h"
 #include "stored_markers.h"
+#include "termination_signals.h"
 #include "waveform_decode.h"
 
 #include <app/jingles/app_style.h>
@@ -39,7 +40,10 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+
+#include <sys/stat.h>
 
 namespace tavrela {
 
@@ -194,6 +198,9 @@ void TfrmTavrela::FormCreate(const QStringList& arguments) {
     if (!FEngine.init(-1, 44100)) {
         // The engine goes on with its silent output: the file can still be marked visually.
         ShowMessage(kNoDeviceMessage);
+    } else {
+        // The one line about sound the program writes: which output it chose.
+        std::fprintf(stderr, "tavrela: sound output: %s\n", FEngine.outputDescription().c_str());
     }
     if (!arguments.isEmpty()) {
         FileName = ResolveArgumentPath(arguments.first());
@@ -254,6 +261,13 @@ bool TfrmTavrela::IsMp3() const {
 
 std::uint32_t TfrmTavrela::OpenChannel(bool decode) {
     const auto path = LocalPath(FileName);
+    // Only a regular file is handed to the loader: opening a FIFO waits for a writer (before
+    // any window appears), a device or a folder holds no audio. Either way the load fails
+    // with its message.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return 0;
+    }
     const auto extra = decode ? audio::ChannelFlags::Decode : audio::ChannelFlags::None;
     audio::ChannelHandle channel = FEngine.loadModule(path, kModuleFlags | extra);
     if (channel == 0) {
@@ -385,6 +399,9 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
         if (sinceEvents.elapsed() >= kDecodeEventIntervalMs) {
             QCoreApplication::processEvents();
             sinceEvents.restart();
+            if (TerminationSignal() != 0) {
+                SilentAbort(); // told to end while loading: the program ends without the rest
+            }
         }
     });
     source.Finish();
