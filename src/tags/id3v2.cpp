@@ -120,18 +120,18 @@ std::vector<int> RowsOf(const std::string& id, int version) {
 // last one without text (the playout host, too, takes a tag's last comment); the link is the
 // last decodable WXXX with a URL, else the last one. Every other COMM and WXXX (other
 // languages, other descriptions) is carried unchanged, ahead of the table's own, so that a
-// save leaves the table's frame the one read next time.
+// save leaves the table's frame the one read next time. `...HasText`: the frame chosen has text.
 struct EditorFrames {
     int comment = -1;
     int link = -1;
+    bool commentHasText = false;
+    bool linkHasText = false;
 
     bool Is(int index) const { return index == comment || index == link; }
 };
 
 EditorFrames FindEditorFrames(const std::vector<Id3v2Frame>& frames, int version) {
     EditorFrames e;
-    bool commentHasText = false;
-    bool linkHasText = false;
     for (std::size_t i = 0; i < frames.size(); ++i) {
         const Id3v2Frame& f = frames[i];
         if (!f.Payload || (!f.Payload->empty() && (*f.Payload)[0] > 3)) {
@@ -141,17 +141,17 @@ EditorFrames FindEditorFrames(const std::vector<Id3v2Frame>& frames, int version
         for (int r : RowsOf(f.ID, version)) {
             if (r == kRowLink) {
                 const bool text = !ExtractTextPayload(*f.Payload, false, true).empty();
-                if (text || !linkHasText) {
+                if (text || !e.linkHasText) {
                     e.link = index;
-                    linkHasText = text;
+                    e.linkHasText = text;
                 }
             } else if (r == kRowComment) {
                 std::string description;
                 const bool text =
                     !ExtractTextPayload(*f.Payload, true, false, &description).empty();
-                if (description.empty() && (text || !commentHasText)) {
+                if (description.empty() && (text || !e.commentHasText)) {
                     e.comment = index;
-                    commentHasText = text;
+                    e.commentHasText = text;
                 }
             }
         }
@@ -359,7 +359,16 @@ Bytes TID3v2::RenderTag(const ByteSource& current, bool& NeedRewrite,
     if (!old.Complete) {
         return {};
     }
-    const EditorFrames editors = FindEditorFrames(old.Frames, header.Version);
+    EditorFrames editors = FindEditorFrames(old.Frames, header.Version);
+    // An editor's frame without text, with its field still empty, is carried as it is: were it
+    // dropped, another comment (link) without text would be the editor's on the next read and
+    // be dropped by the next save, so no two saves would agree and bytes would be lost.
+    if (!editors.commentHasText && TrimControls(Comment).empty()) {
+        editors.comment = -1;
+    }
+    if (!editors.linkHasText && TrimControls(Link).empty()) {
+        editors.link = -1;
+    }
     // The comment written back keeps the language of the one it replaces, and its UTF-16
     // when it had it; a new comment is English.
     Bytes commentLanguage = {'e', 'n', 'g'};
