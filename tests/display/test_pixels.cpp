@@ -7,6 +7,7 @@
 #include "display/render/render_math.h"
 #include "display/render/render_panel.h"
 #include "display/render/renderer.h"
+#include "display/render/text_layout.h"
 #include "display/render/transforms.h"
 
 #include <QImage>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <memory>
@@ -376,6 +378,28 @@ TEST(RenderPixels, StackedLanesAtThePredictedRows) {
         EXPECT_EQ(Pixel(f, 200, row - 2), kBlack) << slot;
         EXPECT_EQ(Pixel(f, 200, row + 2), kBlack) << slot;
     }
+}
+
+TEST(RenderPixels, LegendInTheEditorsHalfTransparentGreenReads) {
+    // The editor's curves are 0x008000, whose colour word carries half alpha; the legend text
+    // drawn with it over its dark rim came out nearly black.
+    FakeDisplay d(QSize(600, 300));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    FakeDisplay::AddCurve(pane, 100, 0.5f, 3, 0x008000).Visible = false;
+    pane.GraphItems[0].Caption = QStringLiteral("Canal 1");
+    pane.Legend.Visible = true;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Renderer->Render();
+    const QImage f = d.Frame();
+    double brightest = 0.0;
+    for (int y = 15; y < 45; ++y) {
+        for (int x = 60; x < 260; ++x) {
+            brightest = std::max(brightest, ContrastRatio(0xFF000000u | Pixel(f, x, y),
+                                                          0xFF000000u | kBlack));
+        }
+    }
+    EXPECT_GE(brightest, 4.5);
 }
 
 TEST(RenderPixels, TextsWhereTheLayoutPutsThem) {

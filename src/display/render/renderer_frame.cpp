@@ -417,7 +417,9 @@ void DrawTextOverCurves(GlDevice& Device, GlFont& Font, const QString& Text, int
                                  std::pair{0, 1}}) {
         Device.DrawText(Font, Text, X + dx, Y + dy, rim);
     }
-    Device.DrawText(Font, Text, X, Y, Color);
+    // Opaque: a curve colour's alpha (half for the editor's green) would let the rim darken
+    // the glyphs it surrounds.
+    Device.DrawText(Font, Text, X, Y, Color | 0xFF000000u);
 }
 QChar DecimalSeparator() {
     const QString point = QLocale().decimalPoint();
