@@ -157,7 +157,7 @@ TEST_F(EditorWindow, ChannelsBecomeCurvesLanesAndCaptions) {
         EXPECT_FALSE(pane.Axis.AxisX.GridVisible);
         EXPECT_EQ(pane.Caption.Text, c.file);
         ASSERT_EQ(pane.GraphItems.Count(), c.channels);
-        const std::size_t frames = pane.GraphItems[0].Samples.Length();
+        const std::size_t frames = pane.GraphItems[0].SampleCount();
         EXPECT_GT(frames, 0u);
         EXPECT_EQ(pane.XMax, static_cast<double>(frames) * c.channels * 4);
         EXPECT_EQ(w.TotalX, pane.XMax);
@@ -168,7 +168,7 @@ TEST_F(EditorWindow, ChannelsBecomeCurvesLanesAndCaptions) {
             EXPECT_EQ(curve.Color, 0x008000u);
             EXPECT_EQ(curve.BaseColor, 0x00FF00u);
             EXPECT_EQ(curve.PrimitiveType, 4);
-            EXPECT_EQ(curve.Samples.Length(), frames);
+            EXPECT_EQ(curve.SampleCount(), frames);
         }
         window.reset();
     }
@@ -198,9 +198,13 @@ TEST_F(EditorWindow, ThreeMinutesOfStereoFillTheArraysExactly) {
     EXPECT_EQ(window->LoadingWindow(), nullptr);
     EXPECT_TRUE(window->Panel1->isEnabled());
     ASSERT_EQ(Pane().GraphItems.Count(), 2);
-    EXPECT_EQ(Pane().GraphItems[0].Samples.Length(), 7938000u);
-    EXPECT_EQ(Pane().GraphItems[1].Samples.Length(), 7938000u);
+    EXPECT_EQ(Pane().GraphItems[0].SampleCount(), 7938000u);
+    EXPECT_EQ(Pane().GraphItems[1].SampleCount(), 7938000u);
     EXPECT_EQ(Pane().XMax, 63504000.0);
+    // Only the summaries are kept: far less than the 63.5 MB of decoded samples.
+    EXPECT_EQ(Pane().GraphItems[0].Samples.Length(), 0u);
+    EXPECT_GT(window->GraphDisplay3D1->SampleStorageBytes(), 0u);
+    EXPECT_LT(window->GraphDisplay3D1->SampleStorageBytes(), 63504000u / 12);
     EXPECT_EQ(window->DurationSeconds, 180);
 }
 
@@ -338,7 +342,7 @@ TEST_F(EditorWindow, AFailedWriteKeepsTheWorkAndASecondPressRetries) {
     EXPECT_FALSE(terminated);
     ASSERT_EQ(w.GraphDisplay3D1->Items().Count(), 1);
     EXPECT_EQ(Pane().GraphItems.Count(), 2);
-    EXPECT_GT(Pane().GraphItems[0].Samples.Length(), 0u);
+    EXPECT_GT(Pane().GraphItems[0].SampleCount(), 0u);
     ASSERT_EQ(Pane().Markers.Count(), 2);
     EXPECT_DOUBLE_EQ(Pane().Markers[0].X, SecondsToX(w.DurationSeconds, 6.0, w.TotalX));
     EXPECT_EQ(w.Comment, QStringLiteral("revisto"));
