@@ -101,7 +101,7 @@ struct LoadFigures {
     double geometryMs = 0;
 };
 
-// The decode alone, the window's way (blocks into the curves' arrays), without the window:
+// The decode alone, the window's way (blocks into the curves' summaries), without the window:
 // shows how much of the load is the decode and how much the rest.
 double DecodeOnlyMs(const QString& path) {
     tavrela::audio::Engine engine(tavrela::audio::EngineOptions{false, true, 50});
@@ -112,12 +112,12 @@ double DecodeOnlyMs(const QString& path) {
                        tavrela::audio::ChannelFlags::Decode;
     const auto channel = engine.createStream(QFile::encodeName(path).toStdString(), flags);
     tavrela::EngineWaveformSource source(engine, channel);
-    std::vector<tavrela::TGraphData> curves(static_cast<std::size_t>(source.Channels()));
-    std::vector<tavrela::TGraphData*> targets;
-    for (auto& c : curves) {
-        targets.push_back(&c);
+    std::vector<tavrela::TSampleSummary> summaries(static_cast<std::size_t>(source.Channels()));
+    std::vector<tavrela::TSampleSummary*> targets;
+    for (auto& s : summaries) {
+        targets.push_back(&s);
     }
-    tavrela::DecodeWaveformInto(source, targets, {});
+    tavrela::DecodeWaveformSummaries(source, targets, {});
     engine.freeStream(channel);
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
