@@ -21,8 +21,11 @@ constexpr int kUsage = 2;
 const char* const kUsageText =
     "usage: tavrela-tag show FILE [--json]\n"
     "       tavrela-tag write FILE FRAME=TEXT... [FRAME-]...\n"
+    "       tavrela-tag --help | --version\n"
     "FRAME is one of COMM TINT TCAR TVIN TMXI TMXF TRFI TRFF TPMI; FRAME- removes the frame\n"
-    "(TCAR- removes the stamp's jingle TVIN too); FRAME= with no text keeps the stored one.\n";
+    "(TCAR- removes the stamp's jingle TVIN too); FRAME= with no text keeps the stored one.\n"
+    "Exit status: 0 done, 1 the file could not be read or written, 2 usage error.\n"
+    "See tavrela-tag(1).\n";
 
 int Usage(const std::string& problem) {
     if (!problem.empty()) {
@@ -226,6 +229,10 @@ int main(int argc, char** argv) {
     }
     if (command == "--help" || command == "-h") {
         std::cout << kUsageText;
+        return kOk;
+    }
+    if (command == "--version") {
+        std::cout << "tavrela-tag " << TAVRELA_VERSION << "\n";
         return kOk;
     }
     return Usage("unknown command: " + command);

@@ -204,5 +204,64 @@ TEST_F(EditorProgram, WithoutAFileItShowsTheMessageAndEndsWhenItIsDismissed) {
     }
 }
 
+// --help and --version are answered without a window: the program is run with no display at
+// all, where creating the application would fail.
+TEST(EditorProgramOptions, AnsweredWithoutADisplay) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    const struct {
+        const char* option;
+        QString expected;
+    } cases[] = {
+        {"--version", QStringLiteral("tavrela " TAVRELA_VERSION "\n")},
+        {"--help", QStringLiteral("usage: tavrela FILE\n")},
+    };
+    for (const auto& c : cases) {
+        QProcess process;
+        process.setProcessEnvironment(environment);
+        process.start(Program(), {QString::fromLatin1(c.option)});
+        ASSERT_TRUE(process.waitForFinished(30000)) << c.option;
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << c.option;
+        EXPECT_EQ(process.exitCode(), 0) << c.option << process.readAllStandardError().data();
+        EXPECT_TRUE(out.startsWith(c.expected)) << c.option << ": " << out.toStdString();
+    }
+}
+
+// The first argument is always the file: names shaped like Qt's options or like the program's
+// own are opened, not taken. The unattended screenshot run shows that the file was loaded.
+TEST_F(EditorProgram, OpensFilesNamedLikeOptions) {
+    const QString mp3 = testing::MakeMp3(dir, QStringLiteral("song.mp3"), 3.0, 2);
+    const struct {
+        QString fileName;
+        QString argument;
+    } cases[] = {
+        {QStringLiteral("-style=x.mp3"), QStringLiteral("-style=x.mp3")},
+        {QStringLiteral("-reverse.mp3"), QStringLiteral("-reverse.mp3")},
+        {QStringLiteral("--help"), QStringLiteral("./--help")},
+        {QStringLiteral("--version.mp3"), QStringLiteral("--version.mp3")},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(QFile::copy(mp3, dir.filePath(c.fileName))) << c.fileName.toStdString();
+        const QString shot = dir.filePath(QStringLiteral("shot.png"));
+        QFile::remove(shot);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TAVRELA_SCREENSHOT"), shot);
+        QProcess run;
+        run.setProcessEnvironment(environment);
+        run.setWorkingDirectory(dir.path());
+        run.start(Program(), {c.argument});
+        ASSERT_TRUE(run.waitForFinished(120000)) << c.argument.toStdString();
+        const QByteArray errors = run.readAllStandardError();
+        EXPECT_FALSE(errors.contains(QStringLiteral("Nenhum áudio foi informado.").toUtf8()))
+            << c.argument.toStdString();
+        EXPECT_TRUE(QFile::exists(shot))
+            << c.argument.toStdString() << ": " << errors.right(2000).toStdString();
+        EXPECT_TRUE(run.readAllStandardOutput().isEmpty()) << c.argument.toStdString();
+    }
+}
+
 } // namespace
 } // namespace tavrela

@@ -55,6 +55,13 @@ protected:
 TempDir* TavrelaTag::dir_ = nullptr;
 std::string TavrelaTag::mp3_;
 
+TEST_F(TavrelaTag, AnswersVersionAndHelpOnStandardOutput) {
+    EXPECT_EQ(Tool("--version").out, std::string("tavrela-tag ") + TAVRELA_VERSION + "\n");
+    const std::string help = Tool("--help").out;
+    EXPECT_NE(help.find("usage: tavrela-tag show FILE"), std::string::npos) << help;
+    EXPECT_NE(help.find("--version"), std::string::npos) << help;
+}
+
 TEST_F(TavrelaTag, ExitCodes) {
     const std::string wav = dir_->File("song.wav"); // left by the fixture maker
     const struct {
@@ -72,6 +79,11 @@ TEST_F(TavrelaTag, ExitCodes) {
         {"write " + Q(dir_->File("missing.mp3")) + " TINT=00:01", 1},
         {"write " + Q(wav) + " TINT=00:01", 1},
         {"show " + Q(wav), 0},
+        {"--help", 0},
+        {"-h", 0},
+        {"--version", 0},
+        {"--version " + Q(mp3_), 0},
+        {"--versions", 2},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Tool(c.args).status, c.status) << c.args;

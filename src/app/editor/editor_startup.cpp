@@ -2,14 +2,71 @@
 
 #include <app/jingles/app_style.h>
 
+#include <app/jingles/program_folder.h>
+#include <app/jingles/jingle_settings.h>
+
 #include <QApplication>
+#include <QFile>
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 
 #include <cstdio>
+#include <string_view>
 
 namespace tavrela {
+
+InformationOption InformationOptionOf(int argc, const char* const* argv) {
+    if (argc < 2 || argv[1] == nullptr) {
+        return InformationOption::None;
+    }
+    const std::string_view first = argv[1];
+    if (first == "--help") {
+        return InformationOption::Help;
+    }
+    if (first == "--version") {
+        return InformationOption::Version;
+    }
+    return InformationOption::None;
+}
+
+void PrintInformation(InformationOption option) {
+    if (option == InformationOption::Version) {
+        std::printf("tavrela %s\n", TAVRELA_VERSION);
+        return;
+    }
+    if (option != InformationOption::Help) {
+        return;
+    }
+    std::printf(
+        "usage: tavrela FILE\n"
+        "       tavrela --help | --version\n"
+        "\n"
+        "Shows the waveform of FILE (MP3 or WAV) to place its playout cue markers and comment;\n"
+        "\"Gravar marcações\" writes them into the file's ID3v2 tag and ends the program.\n"
+        "The first argument is always the file; further arguments are ignored. A file named\n"
+        "like an option is given with its folder: tavrela ./--help\n"
+        "\n"
+        "The program folder holds the settings file %s and the jingle folder\n"
+        "Vinhetas/. It is $TAVRELA_HOME when set; else the executable's folder when it holds\n"
+        "%s; else %s.\n"
+        "\n"
+        "Environment: TAVRELA_HOME (the program folder), FIREBIRD_LOCK (lock folder of the\n"
+        "embedded database engine), TAVRELA_SCREENSHOT (save a PNG of the window after loading\n"
+        "and close).\n"
+        "Exit status: 0, also when no file was given; 1 when the audio engine is unusable.\n"
+        "See tavrela(1).\n",
+        kSettingsFileName.toUtf8().constData(), kSettingsFileName.toUtf8().constData(),
+        kSystemProgramFolder.toUtf8().constData());
+}
+
+QStringList FileArguments(int argc, const char* const* argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc && argv[i] != nullptr; ++i) {
+        arguments.append(QFile::decodeName(argv[i]));
+    }
+    return arguments;
+}
 
 void PrepareApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("tavrela"));

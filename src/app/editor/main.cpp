@@ -7,13 +7,22 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    // Answered before anything else: no window, no display connection, no sound device.
+    if (const auto option = tavrela::InformationOptionOf(argc, argv);
+        option != tavrela::InformationOption::None) {
+        tavrela::PrintInformation(option);
+        return 0;
+    }
+    // Qt sees only the program name, so it takes none of its own options (-style, -display,
+    // ...) from the command line: the first argument is always the file, whatever its shape.
+    char fallbackName[] = "tavrela";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : fallbackName, nullptr};
+    QApplication app(qtArgc, qtArgv);
     tavrela::PrepareApplication(app);
 
     tavrela::audio::Engine engine;
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
-    tavrela::TfrmTavrela window(arguments, engine);
+    tavrela::TfrmTavrela window(tavrela::FileArguments(argc, argv), engine);
     if (window.TerminateRequested()) {
         return window.ExitCode();
     }
