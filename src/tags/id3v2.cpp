@@ -77,7 +77,14 @@ enum class Use {
     Undecoded, // a table ID the reader cannot decode; carried unless the new tag has the ID
 };
 
-Use Classify(const Id3v2Frame& f, int row) {
+// Frames of which a tag may hold several (by description, language or e-mail): one of them
+// is the table's, the others are carried whatever the table writes.
+bool IsMultiFrameRow(int row) {
+    return row == kRowComment || row == kRowLink || row == kRowRating;
+}
+
+// `editors`: the frame is the one of its COMM or WXXX frames that the table reads and writes.
+Use Classify(const Id3v2Frame& f, int row, bool editors) {
     if (row < 0 || IsReadOnlyRow(row)) {
         return Use::Other;
     }
@@ -92,10 +99,8 @@ Use Classify(const Id3v2Frame& f, int row) {
     if (!p.empty() && p[0] > 3) {
         return Use::Undecoded;
     }
-    if (row == kRowComment) {
-        std::string description;
-        ExtractTextPayload(p, true, false, &description);
-        return description.empty() ? Use::Row : Use::Other;
+    if (row == kRowComment || row == kRowLink) {
+        return editors ? Use::Row : Use::Other;
     }
     return Use::Row;
 }
@@ -108,6 +113,50 @@ std::vector<int> RowsOf(const std::string& id, int version) {
         }
     }
     return rows;
+}
+
+// The COMM and WXXX frames that the table reads and writes, by index in `frames` (-1: none).
+// The comment is the last decodable COMM with an empty description and some text, else the
+// last one without text (the playout host, too, takes a tag's last comment); the link is the
+// last decodable WXXX with a URL, else the last one. Every other COMM and WXXX (other
+// languages, other descriptions) is carried unchanged, ahead of the table's own, so that a
+// save leaves the table's frame the one read next time.
+struct EditorFrames {
+    int comment = -1;
+    int link = -1;
+
+    bool Is(int index) const { return index == comment || index == link; }
+};
+
+EditorFrames FindEditorFrames(const std::vector<Id3v2Frame>& frames, int version) {
+    EditorFrames e;
+    bool commentHasText = false;
+    bool linkHasText = false;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const Id3v2Frame& f = frames[i];
+        if (!f.Payload || (!f.Payload->empty() && (*f.Payload)[0] > 3)) {
+            continue;
+        }
+        const int index = static_cast<int>(i);
+        for (int r : RowsOf(f.ID, version)) {
+            if (r == kRowLink) {
+                const bool text = !ExtractTextPayload(*f.Payload, false, true).empty();
+                if (text || !linkHasText) {
+                    e.link = index;
+                    linkHasText = text;
+                }
+            } else if (r == kRowComment) {
+                std::string description;
+                const bool text =
+                    !ExtractTextPayload(*f.Payload, true, false, &description).empty();
+                if (description.empty() && (text || !commentHasText)) {
+                    e.comment = index;
+                    commentHasText = text;
+                }
+            }
+        }
+    }
+    return e;
 }
 
 // Track number: the text before the first "/", as a decimal number; 0 when it is none.
@@ -170,15 +219,20 @@ Bytes EncodeText(const std::string& text) {
     return out;
 }
 
-// Comment: encoding, language "eng", empty description, text.
-Bytes CommentPayload(const std::string& text) {
-    const Bytes encoded = EncodeText(text);
-    const std::uint8_t encoding = encoded[0];
-    Bytes out =
-        encoding == 0 ? Bytes{0, 'e', 'n', 'g', 0} : Bytes{1, 'e', 'n', 'g', 0xFF, 0xFE, 0, 0};
-    out.reserve(out.size() + encoded.size());
-    for (std::size_t i = 1; i < encoded.size(); ++i) {
-        out.push_back(encoded[i]);
+// Comment: encoding, language, empty description, text. Single-byte when the text fits and
+// `unicode` is not asked for, else UTF-16 with a byte-order mark.
+Bytes CommentPayload(const std::string& text, const Bytes& language, bool unicode) {
+    std::string single;
+    const bool singleByte = !unicode && Utf8ToCp1252(text, single);
+    Bytes out{static_cast<std::uint8_t>(singleByte ? 0 : 1)};
+    out.insert(out.end(), language.begin(), language.end());
+    if (singleByte) {
+        out.push_back(0);
+        out.insert(out.end(), single.begin(), single.end());
+    } else {
+        out.insert(out.end(), {0xFF, 0xFE, 0, 0});
+        const Bytes u16 = Utf8ToUtf16WithBom(text);
+        out.insert(out.end(), u16.begin(), u16.end());
     }
     return out;
 }
@@ -239,7 +293,9 @@ bool TID3v2::ReadFrom(const ByteSource& source) {
     const Id3v2Frames frames = ReadId3v2Frames(source, header);
     std::array<std::optional<Bytes>, kId3v2FrameRows> rows;
     std::optional<std::uint8_t> firstRating;
-    for (const Id3v2Frame& f : frames.Frames) {
+    const EditorFrames editors = FindEditorFrames(frames.Frames, header.Version);
+    for (std::size_t n = 0; n < frames.Frames.size(); ++n) {
+        const Id3v2Frame& f = frames.Frames[n];
         for (int r : RowsOf(f.ID, header.Version)) {
             if (r == kRowRating && f.Payload && !firstRating) {
                 // Rating of the first POPM whatever its e-mail: the byte after the e-mail.
@@ -250,7 +306,7 @@ bool TID3v2::ReadFrom(const ByteSource& source) {
                 }
                 firstRating = i + 1 < p.size() ? p[i + 1] : 0;
             }
-            const Use use = Classify(f, r);
+            const Use use = Classify(f, r, editors.Is(static_cast<int>(n)));
             if (use == Use::Row ||
                 (IsReadOnlyRow(r) && f.Payload && (f.Payload->empty() || (*f.Payload)[0] <= 3))) {
                 rows[static_cast<std::size_t>(r)] = *f.Payload;
@@ -303,8 +359,20 @@ Bytes TID3v2::RenderTag(const ByteSource& current, bool& NeedRewrite,
     if (!old.Complete) {
         return {};
     }
+    const EditorFrames editors = FindEditorFrames(old.Frames, header.Version);
+    // The comment written back keeps the language of the one it replaces, and its UTF-16
+    // when it had it; a new comment is English.
+    Bytes commentLanguage = {'e', 'n', 'g'};
+    bool commentUnicode = false;
+    if (editors.comment >= 0) {
+        const auto& v23 = old.Frames[static_cast<std::size_t>(editors.comment)].V23;
+        if (v23 && v23->Data.size() >= 4) {
+            commentLanguage.assign(v23->Data.begin() + 1, v23->Data.begin() + 4);
+            commentUnicode = v23->Data[0] != 0;
+        }
+    }
     // The table frames, from the fields.
-    std::vector<std::pair<std::string, Bytes>> frames;
+    std::vector<std::pair<int, Bytes>> frames;
     std::set<std::string> written;
     for (int r = 0; r < kId3v2FrameRows; ++r) {
         Bytes data;
@@ -319,36 +387,54 @@ Bytes TID3v2::RenderTag(const ByteSource& current, bool& NeedRewrite,
         } else if (kRows[r].field != nullptr) {
             const std::string t = TrimControls(this->*kRows[r].field);
             if (!t.empty()) {
-                data = r == kRowComment ? CommentPayload(t)
+                data = r == kRowComment ? CommentPayload(t, commentLanguage, commentUnicode)
                        : r == kRowLink  ? LinkPayload(t)
                                         : EncodeText(t);
             }
         }
         if (!data.empty()) {
-            frames.emplace_back(kRows[r].id, std::move(data));
+            frames.emplace_back(r, std::move(data));
             written.insert(kRows[r].id);
         }
     }
-    Bytes body;
-    for (const auto& [id, data] : frames) {
-        AppendFrameV23(body, id, 0, data);
-    }
-    // Frames of the old tag that are not the table's, converted to version 2.3 form.
-    for (const Id3v2Frame& f : old.Frames) {
+    // Frames of the old tag that are not the table's, in their version 2.3 form.
+    std::vector<const Id3v2FrameV23*> carried;
+    for (std::size_t i = 0; i < old.Frames.size(); ++i) {
+        const Id3v2Frame& f = old.Frames[i];
         if (!f.V23) {
-            continue;
+            continue; // no version 2.3 form (reported by Id3v2FramesWithoutV23Form)
         }
-        const std::vector<int> rows = RowsOf(f.ID, header.Version);
         Use use = Use::Other;
-        for (int r : rows) {
-            if (Classify(f, r) != Use::Other) {
-                use = Classify(f, r);
+        bool multi = false;
+        for (int r : RowsOf(f.ID, header.Version)) {
+            const Use u = Classify(f, r, editors.Is(static_cast<int>(i)));
+            if (u != Use::Other) {
+                use = u;
+                multi = multi || IsMultiFrameRow(r);
             }
         }
-        if (use == Use::Row || (use == Use::Undecoded && written.count(f.ID) > 0)) {
+        if (use == Use::Row || (use == Use::Undecoded && !multi && written.count(f.V23->ID) > 0)) {
             continue;
         }
-        AppendFrameV23(body, f.ID, f.V23->first, f.V23->second);
+        carried.push_back(&*f.V23);
+    }
+    Bytes body;
+    for (const auto& [row, data] : frames) {
+        if (row == kRowComment || row == kRowLink) {
+            // The other comments (links) go first: the table's is the tag's last one.
+            for (auto& c : carried) {
+                if (c != nullptr && c->ID == kRows[row].id) {
+                    AppendFrameV23(body, c->ID, c->Flags, c->Data);
+                    c = nullptr;
+                }
+            }
+        }
+        AppendFrameV23(body, kRows[row].id, 0, data);
+    }
+    for (const Id3v2FrameV23* c : carried) {
+        if (c != nullptr) {
+            AppendFrameV23(body, c->ID, c->Flags, c->Data);
+        }
     }
     std::uint64_t newSize = 10 + body.size();
     OldSize = Id3v2TagSize(header);
@@ -376,6 +462,20 @@ Bytes TID3v2::RenderTag(const ByteSource& current, bool& NeedRewrite,
     tag.insert(tag.end(), body.begin(), body.end());
     tag.resize(newSize, 0);
     return tag;
+}
+
+std::vector<std::string> Id3v2FramesWithoutV23Form(const ByteSource& source) {
+    std::vector<std::string> ids;
+    Id3v2Header header;
+    if (!ReadId3v2Header(source, header)) {
+        return ids;
+    }
+    for (const Id3v2Frame& f : ReadId3v2Frames(source, header).Frames) {
+        if (!f.V23) {
+            ids.push_back(f.ID);
+        }
+    }
+    return ids;
 }
 
 bool TID3v2::SaveToFile(const std::string& FileName) const {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tavrela::tags {
 
@@ -65,6 +66,10 @@ public:
 
     bool operator==(const TID3v2&) const = default;
 };
+
+/// IDs of the frames of the source's tag that have no version 2.3 form, in tag order: a save
+/// (which writes version 2.3) cannot carry them.
+std::vector<std::string> Id3v2FramesWithoutV23Form(const ByteSource& source);
 
 /// Number of rows of the frame table.
 inline constexpr int kId3v2FrameRows = 36;

@@ -1,5 +1,9 @@
 #include "id3v2_frames.h"
 
+#include "id3v2_v22.h"
+
+#include <zlib.h>
+
 #include <algorithm>
 
 namespace tavrela::tags {
@@ -7,6 +11,9 @@ namespace {
 
 // Tags above this size are not loaded into memory; real tags (with pictures) stay far below.
 constexpr std::uint32_t kMaxTagBytes = 256u * 1024u * 1024u;
+// Decompressed frames of one tag stay below this; a frame that would pass it is carried
+// compressed (a few bytes of zlib data can claim gigabytes).
+constexpr std::size_t kMaxInflatedBytes = 64u * 1024u * 1024u;
 
 std::uint32_t BigEndian32(const std::uint8_t* p) {
     return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 |
@@ -183,65 +190,141 @@ Bytes Reencode(const std::string& id, const Bytes& content) {
     return out;
 }
 
+// zlib stream to bytes; false when it is damaged, truncated or would pass `limit` bytes.
+bool Inflate(const std::uint8_t* data, std::size_t size, std::size_t limit, Bytes& out) {
+    out.clear();
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK) {
+        return false;
+    }
+    struct End {
+        z_stream* zs;
+        ~End() { inflateEnd(zs); }
+    } end{&zs};
+    zs.next_in = const_cast<Bytef*>(data);
+    zs.avail_in = static_cast<uInt>(size);
+    std::uint8_t buffer[16384];
+    int rc = Z_OK;
+    while (rc == Z_OK) {
+        zs.next_out = buffer;
+        zs.avail_out = sizeof buffer;
+        rc = inflate(&zs, Z_NO_FLUSH);
+        const std::size_t n = sizeof buffer - zs.avail_out;
+        if (n > limit - out.size()) {
+            return false;
+        }
+        out.insert(out.end(), buffer, buffer + n);
+    }
+    return rc == Z_STREAM_END;
+}
+
+void AppendBe32(Bytes& out, std::uint32_t n) {
+    out.insert(out.end(), {static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
+                           static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+}
+
+// A version 2.4 frame's data after its 10-byte header: the extras of the format flags in
+// flag order (0x40 group byte, 0x04 encryption method byte, 0x01 data length indicator,
+// sync-safe), then the content; 0x08 compressed with zlib, 0x02 unsynchronised (all of it).
+void MakeFrameV24(const Id3v2Header& header, Bytes data, std::size_t& inflateBudget,
+                  Id3v2Frame& f) {
+    const std::uint8_t format = f.Flags & 0xFF;
+    const std::uint8_t status = f.Flags >> 8;
+    if ((format & 0x02) || (header.Flags & 0x80)) {
+        data = Resynchronise(data.data(), data.size());
+    }
+    std::size_t pos = 0;
+    std::optional<std::uint8_t> group;
+    std::optional<std::uint8_t> method;
+    std::optional<std::uint32_t> dataLength;
+    if (format & 0x40) {
+        if (pos >= data.size()) {
+            return;
+        }
+        group = data[pos++];
+    }
+    if (format & 0x04) {
+        if (pos >= data.size()) {
+            return;
+        }
+        method = data[pos++];
+    }
+    if (format & 0x01) {
+        if (data.size() - pos < 4) {
+            return;
+        }
+        dataLength = SyncSafe32(data.data() + pos);
+        pos += 4;
+    }
+    Bytes content(data.begin() + static_cast<std::ptrdiff_t>(pos), data.end());
+    bool compressed = (format & 0x08) != 0;
+    if (compressed && !method) {
+        // Decompressed, the frame is an ordinary one. Some writers put the decompressed size
+        // in front without the data length flag.
+        Bytes inflated;
+        if (Inflate(content.data(), content.size(), inflateBudget, inflated) ||
+            (!dataLength && content.size() > 4 &&
+             Inflate(content.data() + 4, content.size() - 4, inflateBudget, inflated))) {
+            inflateBudget -= inflated.size();
+            content = std::move(inflated);
+            compressed = false;
+        }
+    }
+    // Version 2.3 layout: status flags 0x80/0x40/0x20 (2.4: 0x40/0x20/0x10); format flags
+    // 0x80 compressed with a plain 4-byte decompressed size, 0x40 encrypted with the method
+    // byte, 0x20 grouped with the group byte, extras in that order.
+    auto flags = static_cast<std::uint16_t>(
+        ((status & 0x40) ? 0x8000 : 0) | ((status & 0x20) ? 0x4000 : 0) |
+        ((status & 0x10) ? 0x2000 : 0));
+    Bytes extras;
+    if (compressed) {
+        flags |= 0x80;
+        AppendBe32(extras, dataLength.value_or(0)); // 0: the writer did not say
+    }
+    if (method) {
+        flags |= 0x40;
+        extras.push_back(*method);
+    }
+    if (group) {
+        flags |= 0x20;
+        extras.push_back(*group);
+    }
+    if (compressed || method) {
+        // Still compressed or encrypted: carried as it is, never decoded.
+        extras.insert(extras.end(), content.begin(), content.end());
+        f.V23 = Id3v2FrameV23{f.ID, flags, std::move(extras)};
+        return;
+    }
+    content = JoinTextValues(f.ID, content);
+    const Bytes data23 = Reencode(f.ID, content);
+    extras.insert(extras.end(), data23.begin(), data23.end());
+    f.V23 = Id3v2FrameV23{f.ID, flags, std::move(extras)};
+    if (!group) {
+        f.Payload = std::move(content);
+    }
+}
+
 Id3v2Frame MakeFrame(const Id3v2Header& header, const Bytes& body, const FrameSpan& span,
-                     bool& keep) {
-    keep = true;
+                     std::size_t& inflateBudget) {
     Id3v2Frame f;
     f.ID = span.id;
     f.Flags = span.flags;
     Bytes data(body.begin() + static_cast<std::ptrdiff_t>(span.offset),
                body.begin() + static_cast<std::ptrdiff_t>(span.offset + span.size));
     if (header.Version == 2) {
+        if (auto v23 = V23FrameOfV22(f.ID, data)) {
+            f.V23 = Id3v2FrameV23{std::move(v23->first), 0, std::move(v23->second)};
+        }
         f.Payload = std::move(data);
-        return f;
-    }
-    if (header.Version == 3) {
+    } else if (header.Version == 3) {
         // Compression (0x80), encryption (0x40) and grouping (0x20) put extra bytes or a
         // transformed content in front: such a frame is carried, not decoded.
         if ((span.flags & 0x00E0) == 0) {
             f.Payload = data;
         }
-        f.V23 = std::make_pair(span.flags, std::move(data));
-        return f;
-    }
-    // Version 2.4 format flags: 0x40 group byte, 0x08 compressed, 0x04 encrypted,
-    // 0x02 unsynchronised, 0x01 data length indicator. Extras come in that order.
-    const std::uint8_t format = span.flags & 0xFF;
-    const std::uint8_t status = span.flags >> 8;
-    if (format & 0x0C) {
-        return f;
-    }
-    std::size_t pos = 0;
-    std::optional<std::uint8_t> group;
-    if (format & 0x40) {
-        if (data.empty()) {
-            keep = false;
-            return f;
-        }
-        group = data[0];
-        pos = 1;
-    }
-    if (format & 0x01) {
-        if (data.size() < pos + 4) {
-            keep = false;
-            return f;
-        }
-        pos += 4;
-    }
-    Bytes content(data.begin() + static_cast<std::ptrdiff_t>(pos), data.end());
-    if ((format & 0x02) || (header.Flags & 0x80)) {
-        content = Resynchronise(content.data(), content.size());
-    }
-    // Status flags move from 0x40/0x20/0x10 (2.4) to 0x80/0x40/0x20 (2.3).
-    const auto status23 = static_cast<std::uint16_t>(
-        ((status & 0x40) ? 0x80 : 0) | ((status & 0x20) ? 0x40 : 0) | ((status & 0x10) ? 0x20 : 0));
-    Bytes data23 = Reencode(f.ID, content);
-    if (group) {
-        data23.insert(data23.begin(), *group);
-        f.V23 = std::make_pair(static_cast<std::uint16_t>(status23 << 8 | 0x20), std::move(data23));
+        f.V23 = Id3v2FrameV23{f.ID, span.flags, std::move(data)};
     } else {
-        f.V23 = std::make_pair(static_cast<std::uint16_t>(status23 << 8), std::move(data23));
-        f.Payload = std::move(content);
+        MakeFrameV24(header, std::move(data), inflateBudget, f);
     }
     return f;
 }
@@ -332,12 +415,10 @@ Id3v2Frames ReadId3v2Frames(const ByteSource& source, const Id3v2Header& header)
             spans = std::move(plain);
         }
     }
+    std::size_t inflateBudget = kMaxInflatedBytes;
+    result.Frames.reserve(spans.size());
     for (const FrameSpan& span : spans) {
-        bool keep = true;
-        Id3v2Frame f = MakeFrame(header, body, span, keep);
-        if (keep) {
-            result.Frames.push_back(std::move(f));
-        }
+        result.Frames.push_back(MakeFrame(header, body, span, inflateBudget));
     }
     return result;
 }
@@ -352,6 +433,69 @@ void AppendFrameV23(Bytes& out, const std::string& id, std::uint16_t flags, cons
     out.push_back(static_cast<std::uint8_t>(flags >> 8));
     out.push_back(static_cast<std::uint8_t>(flags));
     out.insert(out.end(), data.begin(), data.end());
+}
+
+Bytes JoinTextValues(const std::string& id, const Bytes& content) {
+    // TIPL and TMCL hold role/name pairs, not values.
+    if (content.empty() || id.size() != 4 || id[0] != 'T' || id == "TIPL" || id == "TMCL" ||
+        content[0] > 3) {
+        return content;
+    }
+    const std::uint8_t enc = content[0];
+    const std::size_t term = TerminatorLength(enc);
+    std::size_t pos = 1;
+    std::string description;
+    if (id == "TXXX") {
+        const std::size_t end = FindTerminator(content, pos, enc);
+        if (end == content.size()) {
+            return content;
+        }
+        description = DecodeWithEncoding(enc, content.data() + pos, end - pos);
+        pos = end + term;
+    }
+    const std::size_t head = pos;
+    // Empty values (a trailing terminator, padding zeros) are no values.
+    std::vector<std::pair<std::size_t, std::size_t>> values; // offset, length
+    while (pos < content.size()) {
+        const std::size_t end = FindTerminator(content, pos, enc);
+        if (end > pos) {
+            values.emplace_back(pos, end - pos);
+        }
+        pos = std::min(content.size(), end + term);
+    }
+    if (values.size() < 2) {
+        return content;
+    }
+    const std::string_view all(reinterpret_cast<const char*>(content.data()), content.size());
+    Bytes out;
+    if (enc == 0 || enc == 3) {
+        // Byte-oriented encodings: "/" is the same byte in both.
+        out.assign(content.begin(), content.begin() + static_cast<std::ptrdiff_t>(head));
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            if (i > 0) {
+                out.push_back('/');
+            }
+            const auto [offset, length] = values[i];
+            out.insert(out.end(), all.begin() + static_cast<std::ptrdiff_t>(offset),
+                       all.begin() + static_cast<std::ptrdiff_t>(offset + length));
+        }
+        return out;
+    }
+    // UTF-16 (each value may carry its own byte-order mark): joined as UTF-8.
+    out.push_back(3);
+    if (id == "TXXX") {
+        out.insert(out.end(), description.begin(), description.end());
+        out.push_back(0);
+    }
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) {
+            out.push_back('/');
+        }
+        const auto [offset, length] = values[i];
+        const std::string v = DecodeWithEncoding(enc, content.data() + offset, length);
+        out.insert(out.end(), v.begin(), v.end());
+    }
+    return out;
 }
 
 std::string DecodeTextPayload(const std::uint8_t* data, std::size_t size) {

@@ -31,16 +31,25 @@ bool ReadId3v2Header(const ByteSource& source, Id3v2Header& header);
 /// end of the file. The size bytes are taken whole, as the tags on disk expect.
 std::uint32_t Id3v2TagSize(const Id3v2Header& header);
 
+/// A frame as a version 2.3 tag stores it.
+struct Id3v2FrameV23 {
+    std::string ID; ///< four characters
+    std::uint16_t Flags = 0;
+    Bytes Data; ///< flag extras (decompressed size, encryption method, group) first
+
+    bool operator==(const Id3v2FrameV23&) const = default;
+};
+
 /// One frame of a tag as found on disk.
 struct Id3v2Frame {
     std::string ID;          ///< 3 (version 2.2) or 4 characters
     std::uint16_t Flags = 0; ///< flags as stored; 0 in version 2.2
-    /// Frame content when the reader can decode it (no compression, encryption or group byte,
-    /// per-frame unsynchronisation and data length indicator removed).
+    /// Frame content when the reader can decode it (no encryption or group byte; per-frame
+    /// unsynchronisation, data length indicator and version 2.4 compression undone).
     std::optional<Bytes> Payload;
-    /// The frame as a version 2.3 tag stores it (flags, data); absent when version 2.3 cannot
-    /// hold it (version 2.2 frames, compressed or encrypted version 2.4 frames).
-    std::optional<std::pair<std::uint16_t, Bytes>> V23;
+    /// The frame as a version 2.3 tag stores it; absent when version 2.3 has no form for it
+    /// (version 2.2 frames without an equivalent, frames too short for their own flags).
+    std::optional<Id3v2FrameV23> V23;
 };
 
 /// The frames of a tag, in order.
@@ -63,6 +72,11 @@ std::string DecodeTextPayload(const std::uint8_t* data, std::size_t size);
 /// The description is returned through `description` when asked for.
 std::string ExtractTextPayload(const Bytes& payload, bool withLanguage, bool rawSingleByteRest,
                                std::string* description = nullptr);
+
+/// Version 2.4 text frames hold several values separated by the encoding's terminator;
+/// version 2.3 holds one string, so the values are joined with "/" as version 2.3 readers
+/// expect (TXXX: the values after the description). Other frames come back unchanged.
+Bytes JoinTextValues(const std::string& id, const Bytes& content);
 
 /// Undoes unsynchronisation: every FF 00 becomes FF.
 Bytes Resynchronise(const std::uint8_t* data, std::size_t size);

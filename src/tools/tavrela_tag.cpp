@@ -184,6 +184,10 @@ int Write(const std::vector<std::string>& args) {
     const std::string ext = FileExtension(file);
     CreateTagObjects(ext);
     ReadTag(file);
+    // The tag is written as version 2.3: frames of an older tag that it has no form for are lost.
+    const std::vector<std::string> lost =
+        IsMp3Extension(ext) ? Id3v2FramesWithoutV23Form(FileSource(file))
+                            : std::vector<std::string>();
     // As the editor's remove commands: the stored value must not come back as a fall-back.
     for (const std::string& frame : removed) {
         CurrentTag.*kFrames.at(frame).field = std::string();
@@ -208,6 +212,10 @@ int Write(const std::vector<std::string>& args) {
                   << ": the tag was not written (not an MP3 file with a valid stream, or the "
                      "file or its folder cannot be written)\n";
         return kFailed;
+    }
+    for (const std::string& id : lost) {
+        std::cerr << "tavrela-tag: " << file << ": frame " << id
+                  << " has no ID3v2.3 form and was not kept\n";
     }
     return kOk;
 }

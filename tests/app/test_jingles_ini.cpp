@@ -57,3 +57,44 @@ TEST(JingleSettingsIni, FindsBancoCaminho) {
 }
 
 } // namespace
+
+#include "jingle_settings.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+// The pre-roll of "Tocar final" from the settings file, under the file's own rules.
+TEST(EditorSettingsIni, FinalPrerollSeconds) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> text; // nothing: no settings file
+        double expected;
+    };
+    const Case cases[] = {
+        {"no_file", std::nullopt, 5.0},
+        {"no_key", "[BANCO]\r\nCAMINHO=x.fdb\r\n", 5.0},
+        {"whole_seconds", "[BANCO]\r\nCAMINHO=x\r\n[TAVRELA]\r\nTOCAR_FINAL_SEGUNDOS=8\r\n", 8.0},
+        {"decimal_point_and_case", "[tavrela]\ntocar_final_segundos = 2.5\n", 2.5},
+        {"decimal_comma_quoted", "[TAVRELA]\nTOCAR_FINAL_SEGUNDOS=\"3,5\"\n", 3.5},
+        {"zero_is_not_a_preroll", "[TAVRELA]\nTOCAR_FINAL_SEGUNDOS=0\n", 5.0},
+        {"negative", "[TAVRELA]\nTOCAR_FINAL_SEGUNDOS=-3\n", 5.0},
+        {"not_a_number", "[TAVRELA]\nTOCAR_FINAL_SEGUNDOS=cinco\n", 5.0},
+        {"not_finite", "[TAVRELA]\nTOCAR_FINAL_SEGUNDOS=inf\n", 5.0},
+        {"held_at_a_minute", "[TAVRELA]\nTOCAR_FINAL_SEGUNDOS=600\n", 60.0},
+    };
+    for (const Case& c : cases) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString path = dir.filePath(QStringLiteral("BaseZelvo.ini"));
+        if (c.text) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(c.text->data(), static_cast<qint64>(c.text->size()));
+        }
+        EXPECT_EQ(tavrela::readFinalPrerollSetting(path, 5.0), c.expected) << c.name;
+    }
+}
+
+} // namespace

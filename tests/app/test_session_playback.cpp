@@ -55,6 +55,19 @@ protected:
         m.Color = MarkerKindInfo(Kind).ColorKey;
         m.X = X;
     }
+    /// A jingle file of `Seconds` under Vinhetas/ of a fresh program folder, stored as the
+    /// stamp's jingle.
+    void UseJingle(const QTemporaryDir& Home, double Seconds) {
+        ASSERT_TRUE(Home.isValid());
+        ASSERT_TRUE(QDir(Home.path()).mkpath(QStringLiteral("Vinhetas")));
+        QFile jingle(Home.filePath(QStringLiteral("Vinhetas/j.wav")));
+        ASSERT_TRUE(jingle.open(QIODevice::WriteOnly));
+        const std::vector<std::byte> bytes = testing::ToneWav(Seconds);
+        jingle.write(reinterpret_cast<const char*>(bytes.data()),
+                     static_cast<qint64>(bytes.size()));
+        view.ProgramFolder = Home.path();
+        fields.StampJingle = QStringLiteral("Vinhetas\\j.wav");
+    }
     ChannelState State() const { return engine.isActive(fields.Stream); }
     std::int64_t Position() const { return engine.position(fields.Stream); }
 
@@ -210,16 +223,7 @@ TEST_F(SessionPlayback, PauseEventOnAPausedChannelRestartsAtTheSelectionStart) {
 TEST_F(SessionPlayback, StampJingleStartsOnceAsPlaybackPassesTheStamp) {
     Load(70.0);
     QTemporaryDir home;
-    ASSERT_TRUE(home.isValid());
-    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Vinhetas")));
-    QFile jingle(home.filePath(QStringLiteral("Vinhetas/abertura.wav")));
-    ASSERT_TRUE(jingle.open(QIODevice::WriteOnly));
-    const std::vector<std::byte> jingleBytes = testing::ToneWav(4.0);
-    jingle.write(reinterpret_cast<const char*>(jingleBytes.data()),
-                 static_cast<qint64>(jingleBytes.size()));
-    jingle.close();
-    view.ProgramFolder = home.path();
-    fields.StampJingle = QStringLiteral("Vinhetas\\abertura.wav");
+    UseJingle(home, 4.0);
     AddMarker(TMarkerKind::Stamp, 60 * kSecond);
 
     Pane().SelectionStart = 58 * kSecond;
@@ -275,14 +279,7 @@ TEST_F(SessionPlayback, NoStampOrNoJingleFileStartsNothing) {
 TEST_F(SessionPlayback, StampMovedAfterPlaybackStartedIsFollowed) {
     Load(10.0);
     QTemporaryDir home;
-    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("Vinhetas")));
-    QFile jingle(home.filePath(QStringLiteral("Vinhetas/j.wav")));
-    ASSERT_TRUE(jingle.open(QIODevice::WriteOnly));
-    const std::vector<std::byte> bytes = testing::ToneWav(1.0);
-    jingle.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-    jingle.close();
-    view.ProgramFolder = home.path();
-    fields.StampJingle = QStringLiteral("Vinhetas\\j.wav");
+    UseJingle(home, 1.0);
     AddMarker(TMarkerKind::Stamp, 8 * kSecond);
     ASSERT_TRUE(preview->PlayClick());
     Advance(0.5);
@@ -290,6 +287,78 @@ TEST_F(SessionPlayback, StampMovedAfterPlaybackStartedIsFollowed) {
     preview->NeedPlaybackPosition();   // the next refresh moves the sync
     Advance(2.0);
     EXPECT_NE(fields.JingleStream, 0u);
+}
+
+TEST_F(SessionPlayback, FinalPreviewPlaysThePrerollBeforeTheMixAndPausesAtTheEnd) {
+    Load(20.0);
+    const std::int64_t mix = 12 * kSecond + 8 * 100;
+    const std::int64_t end = 15 * kSecond + 8 * 7;
+    AddMarker(TMarkerKind::MixPoint, static_cast<double>(mix));
+    AddMarker(TMarkerKind::AudioEnd, static_cast<double>(end));
+    QTemporaryDir home;
+    UseJingle(home, 1.0);
+    AddMarker(TMarkerKind::Stamp, static_cast<double>(mix - 2 * kSecond));
+    ASSERT_TRUE(preview->PlayIntro());
+    ASSERT_TRUE(preview->PlayFinal());
+    EXPECT_FALSE(fields.PlayingIntro);
+    EXPECT_TRUE(preview->PlayingFinal());
+    EXPECT_EQ(State(), ChannelState::Playing);
+    EXPECT_EQ(Position(), mix - 5 * kSecond);
+    EXPECT_EQ(view.PlayingShown, std::optional<bool>(true));
+    // The stamp inside the pre-roll plays its jingle as in normal playback.
+    Advance(4.0);
+    EXPECT_EQ(State(), ChannelState::Playing);
+    ASSERT_NE(fields.JingleStream, 0u);
+    // No position request: the pause comes exactly at the end marker's byte.
+    Advance(6.0);
+    EXPECT_EQ(State(), ChannelState::Paused);
+    EXPECT_EQ(Position(), end);
+    EXPECT_FALSE(preview->PlayingFinal());
+}
+
+TEST_F(SessionPlayback, FinalPreviewStartsBeforeTheEndWithoutAMixPoint) {
+    struct Case {
+        const char* Name;
+        double Preroll;                  // 0: the default
+        std::optional<std::int64_t> Mix; // marker positions, when there is one
+        std::optional<std::int64_t> End;
+        std::int64_t Start;
+        std::int64_t Stop; // where it pauses
+    };
+    const std::int64_t length = 10 * kSecond;
+    const Case cases[] = {
+        {"end marker only", 0.0, std::nullopt, 8 * kSecond, 3 * kSecond, 8 * kSecond},
+        {"neither: the file's end", 0.0, std::nullopt, std::nullopt, 5 * kSecond, length},
+        {"pre-roll from the settings", 2.5, 6 * kSecond, 9 * kSecond, 6 * kSecond - kSecond * 5 / 2,
+         9 * kSecond},
+        {"pre-roll longer than the mix point", 0.0, 3 * kSecond, 7 * kSecond, 0, 7 * kSecond},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Name);
+        preview.reset();
+        engine.free();
+        view.Panes.Clear();
+        Load(10.0);
+        preview = std::make_unique<TPlaybackPreview>(engine, view, fields.Refs());
+        if (c.Preroll > 0.0) {
+            preview->SetFinalPreroll(c.Preroll);
+        }
+        if (c.Mix) {
+            AddMarker(TMarkerKind::MixPoint, static_cast<double>(*c.Mix));
+        }
+        if (c.End) {
+            AddMarker(TMarkerKind::AudioEnd, static_cast<double>(*c.End));
+        }
+        ASSERT_TRUE(preview->PlayFinal());
+        EXPECT_EQ(Position(), c.Start);
+        Advance(12.0);
+        EXPECT_NE(State(), ChannelState::Playing);
+        EXPECT_EQ(Position(), c.Stop);
+        EXPECT_FALSE(preview->PlayingFinal());
+    }
+    // Without a file shown the command cannot proceed.
+    view.Panes.Clear();
+    EXPECT_FALSE(preview->PlayFinal());
 }
 
 TEST_F(SessionPlayback, PlayStatesAndLabels) {

@@ -56,6 +56,8 @@ public:
     std::optional<QString> JingleAnswer;
     int JingleQuestions = 0;
     int Reloads = 0;
+    /// What a reload does to the model (the real window reads the file again).
+    std::function<void()> OnReload;
     std::optional<bool> PlayingShown;
     QString LengthLabel, PositionLabel;
     QString ProgramFolder;
@@ -79,7 +81,12 @@ public:
         ++JingleQuestions;
         return JingleAnswer;
     }
-    void Reload() override { ++Reloads; }
+    void Reload() override {
+        ++Reloads;
+        if (OnReload) {
+            OnReload();
+        }
+    }
     void ShowPlaying(bool Playing) override { PlayingShown = Playing; }
     void SetTimeLabels(const QString& Length, const QString& Position) override {
         LengthLabel = Length;

@@ -8,6 +8,9 @@
 #include <app/jingles/jingle_dialog.h>
 #include <app/markers/marker_kinds.h>
 #include <app/markers/time_text.h>
+#include <app/session/edit_history.h>
+#include <app/session/editor_shortcuts.h>
+#include <app/session/playback_preview.h>
 #include <audio/engine.h>
 #include <display/graph_display_3d.h>
 #include <display/model/model.h>
@@ -20,6 +23,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -63,6 +67,15 @@ protected:
         return *window;
     }
     TGraphDisplayItem& Pane() const { return window->GraphDisplay3D1->Items()[0]; }
+    /// Keys go where the operator's would: to the focused widget of the active window.
+    void Key(Qt::Key K, Qt::KeyboardModifiers Modifiers = Qt::NoModifier) {
+        if (!window->isActiveWindow()) {
+            window->activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(window.get(), kWindowWaitMs));
+        }
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : window.get(), K, Modifiers);
+    }
     QWidget* Panel() const { return window->GraphDisplay3D1->Panel(); }
     // A left click on the waveform at pixel column x: moves the selection start there.
     void LeftClick(int x) {
@@ -305,6 +318,164 @@ TEST_F(SessionWindow, PlayStopAndPreviewThroughTheWindow) {
     EXPECT_EQ(engine.isActive(w.Stream), audio::ChannelState::Paused);
     EXPECT_EQ(engine.position(w.Stream), intro - intro % 8);
     EXPECT_FALSE(w.PlayingIntro);
+}
+
+TEST_F(SessionWindow, ShortcutsActOnTheWindowAndAreInertInTheCommentField) {
+    TfrmTavrela& w = Open(MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2));
+    LeftClick(200);
+    const double at = Pane().SelectionStart;
+    Key(Qt::Key_I);
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(Pane().Markers[0].Color, 0x0000FFu);
+    EXPECT_EQ(Pane().Markers[0].X, at);
+    Key(Qt::Key_M);
+    Key(Qt::Key_I, Qt::ShiftModifier);
+    ASSERT_EQ(Colors(), std::vector<std::uint32_t>{0x008080u});
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Pane().Markers.Count(), 2);
+    Key(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(Pane().Markers.Count(), 1);
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    Key(Qt::Key_Y, Qt::ControlModifier);
+    EXPECT_EQ(Pane().Markers.Count(), 1);
+
+    // Escape stops; the numeric pad plays the previews as the digits do.
+    QTest::mouseClick(w.btnPlay, Qt::LeftButton);
+    ASSERT_EQ(engine.isActive(w.Stream), audio::ChannelState::Playing);
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(engine.isActive(w.Stream), audio::ChannelState::Stopped);
+    EXPECT_FALSE(w.btnPlay->isHidden());
+    Key(Qt::Key_3, Qt::KeypadModifier);
+    EXPECT_TRUE(w.Preview().PlayingFinal());
+    Key(Qt::Key_1);
+    EXPECT_TRUE(w.PlayingIntro);
+    EXPECT_FALSE(w.Preview().PlayingFinal());
+    Key(Qt::Key_Escape);
+
+    // In the comment field every key is the field's: typed, not a command.
+    Key(Qt::Key_O);
+    ASSERT_TRUE(w.pnlComentario->isVisible());
+    w.edtComentario->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.edtComentario->hasFocus(); }, kWindowWaitMs));
+    QTest::mouseClick(w.btnPlay, Qt::LeftButton);
+    for (const Qt::Key k : {Qt::Key_I, Qt::Key_C, Qt::Key_Escape, Qt::Key_3, Qt::Key_F1}) {
+        Key(k);
+    }
+    Key(Qt::Key_I, Qt::ShiftModifier);
+    Key(Qt::Key_S, Qt::ControlModifier);
+    Key(Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(w.edtComentario->toPlainText().toLower(), QStringLiteral("ic3i"));
+    EXPECT_EQ(Colors(), std::vector<std::uint32_t>{0x008080u});
+    EXPECT_EQ(engine.isActive(w.Stream), audio::ChannelState::Playing);
+    EXPECT_FALSE(w.Preview().PlayingFinal());
+    EXPECT_FALSE(terminated);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // Ctrl+Z undoes the typing, not the markers.
+    Key(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(Colors(), std::vector<std::uint32_t>{0x008080u});
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(SessionWindow, EveryShortcutIsShownAndNoneTakesAWaveformKey) {
+    TfrmTavrela& w = Open(MakeMp3(dir, QStringLiteral("a.mp3"), 4.0, 1));
+    std::vector<QKeySequence> windowKeys;
+    std::vector<QKeySequence> displayKeys;
+    for (const TEditorShortcut& row : EditorShortcuts()) {
+        SCOPED_TRACE(row.Description.toStdString());
+        ASSERT_FALSE(row.Keys.isEmpty());
+        for (const QString& k : row.Keys) {
+            const QKeySequence seq(k, QKeySequence::PortableText);
+            ASSERT_FALSE(seq.isEmpty()) << k.toStdString();
+            (row.Window ? windowKeys : displayKeys).push_back(seq);
+        }
+        QAction* action = w.ShortcutAction(row.Command);
+        if (!row.Window) {
+            EXPECT_EQ(action, nullptr);
+            continue;
+        }
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->shortcut(), QKeySequence(row.Keys[0], QKeySequence::PortableText));
+        EXPECT_TRUE(w.actions().contains(action));
+    }
+    for (std::size_t i = 0; i < windowKeys.size(); ++i) {
+        for (std::size_t j = i + 1; j < windowKeys.size(); ++j) {
+            EXPECT_NE(windowKeys[i], windowKeys[j]) << windowKeys[i].toString().toStdString();
+        }
+        for (const QKeySequence& d : displayKeys) {
+            EXPECT_NE(windowKeys[i], d) << d.toString().toStdString();
+        }
+    }
+    // Menu entries carry their keys; buttons name them in their tooltips.
+    EXPECT_EQ(w.menuIntroducao->shortcut(), QKeySequence(QStringLiteral("I")));
+    EXPECT_EQ(w.menuRemoverIntroducao->shortcut(), QKeySequence(QStringLiteral("Shift+I")));
+    EXPECT_EQ(w.btnIntroducao->toolTip(), QStringLiteral("Marcar introdução (I)"));
+    EXPECT_EQ(w.btnGravarMarcacoes->toolTip(), QStringLiteral("Gravar marcações (Ctrl+S)"));
+    EXPECT_EQ(w.btnTocarFinal->toolTip(), QStringLiteral("Tocar final (3)"));
+    EXPECT_EQ(w.btnStop->toolTip(), QStringLiteral("Parar execução do áudio (Esc)"));
+
+    // "Atalhos" lists the whole table, without blocking the window.
+    w.menuAtalhos->trigger();
+    auto* table = w.findChild<QTableWidget*>(QStringLiteral("tblAtalhos"));
+    ASSERT_NE(table, nullptr);
+    ASSERT_EQ(table->rowCount(), static_cast<int>(EditorShortcuts().size()));
+    QStringList lines;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        lines << table->item(r, 0)->text() + QLatin1Char(' ') + table->item(r, 1)->text();
+    }
+    EXPECT_TRUE(lines.contains(QStringLiteral("Ctrl+S Gravar marcações")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("Ctrl+Shift+Z, Ctrl+Y Refazer")));
+    EXPECT_TRUE(lines.contains(QStringLiteral("3 Tocar final")));
+    table->window()->close();
+}
+
+TEST_F(SessionWindow, UndoAndRedoADragAndTheReloadFromTheFile) {
+    const QString mp3 = MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2);
+    PrependToFile(mp3, Id3v23Tag({{"TINT", "00:02"}, {"COMM", "original"}}));
+    TfrmTavrela& w = Open(mp3);
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_FALSE(w.History().CanUndo()); // loading is not a step
+    LeftClick(200);
+    QTest::mouseClick(w.btnMixagem, Qt::LeftButton);
+    const double placed = Pane().Markers[1].X;
+
+    // One drag of the mix point, in several moves, is one step.
+    const int y = Panel()->height() / 2;
+    QTest::mousePress(Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(200, y));
+    for (const int x : {201, 230, 260, 300}) {
+        QTest::mouseMove(Panel(), QPoint(x, y));
+    }
+    QTest::mouseRelease(Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(300, y));
+    const double dragged = Pane().Markers[1].X;
+    ASSERT_GT(dragged, placed);
+    w.menuDesfazer->trigger();
+    EXPECT_EQ(Pane().Markers[1].X, placed);
+    w.menuRefazer->trigger();
+    EXPECT_EQ(Pane().Markers[1].X, dragged);
+
+    // "Cancelar marcações" reloads the file, and is undone like any edit.
+    w.menuRemoverComentario->trigger();
+    QTest::mouseClick(w.btnCancelarMarcacoes, Qt::LeftButton);
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(w.Comment, QStringLiteral("original"));
+    w.menuDesfazer->trigger();
+    ASSERT_EQ(Pane().Markers.Count(), 2);
+    EXPECT_EQ(Pane().Markers[1].X, dragged);
+    EXPECT_TRUE(w.Comment.isEmpty());
+    // Back to the file as loaded, and no further.
+    while (w.History().Undo()) {
+    }
+    ASSERT_EQ(Pane().Markers.Count(), 1);
+    EXPECT_EQ(w.Comment, QStringLiteral("original"));
+    EXPECT_EQ(tags::CurrentTag.Comment, "original");
+
+    // The menu greys out what cannot be done.
+    QTest::mousePress(Panel(), Qt::RightButton, Qt::NoModifier, QPoint(100, y));
+    ASSERT_TRUE(w.PopupMenu1->isVisible());
+    EXPECT_FALSE(w.menuDesfazer->isEnabled());
+    EXPECT_TRUE(w.menuRefazer->isEnabled());
+    w.PopupMenu1->hide();
+    EXPECT_TRUE(w.menuDesfazer->isEnabled());
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(QLatin1Char('\n')).toStdString();
 }
 
 } // namespace

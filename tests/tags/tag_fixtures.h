@@ -2,6 +2,7 @@
 // Byte-built tag layouts and temporary files for the tag tests.
 #include "tags/text_codec.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -74,6 +75,52 @@ inline Bytes TagBytes(std::uint8_t version, const Bytes& frames, std::size_t pad
                    frames});
     t.resize(t.size() + padding, 0);
     return t;
+}
+
+/// `count` frames of a silent-looking MPEG 1 Layer III stream, 128 kbit/s, 44.1 kHz (417 bytes
+/// each): enough for the stream analysis to call the file valid.
+inline Bytes MpegFrames(std::size_t count) {
+    Bytes out;
+    for (std::size_t i = 0; i < count; ++i) {
+        Bytes frame(417, 0);
+        frame[0] = 0xFF;
+        frame[1] = 0xFB;
+        frame[2] = 0x90;
+        frame[3] = 0x44;
+        out.insert(out.end(), frame.begin(), frame.end());
+    }
+    return out;
+}
+
+/// A frame of a written version 2.3 tag.
+struct WrittenFrame {
+    std::string id;
+    std::uint16_t flags = 0;
+    Bytes data;
+};
+
+/// The frames of the version 2.3 tag at the start of `file`, in order.
+inline std::vector<WrittenFrame> FramesOf(const Bytes& file) {
+    std::vector<WrittenFrame> frames;
+    if (file.size() < 10) {
+        return frames;
+    }
+    const std::size_t size = 10 + (std::size_t(file[6]) << 21 | std::size_t(file[7]) << 14 |
+                                   std::size_t(file[8]) << 7 | file[9]);
+    std::size_t pos = 10;
+    while (pos + 10 <= std::min(size, file.size()) && file[pos] != 0) {
+        const std::size_t n = std::size_t(file[pos + 4]) << 24 | std::size_t(file[pos + 5]) << 16 |
+                              std::size_t(file[pos + 6]) << 8 | file[pos + 7];
+        if (n > file.size() - pos - 10) {
+            break;
+        }
+        const auto at = file.begin() + static_cast<std::ptrdiff_t>(pos);
+        frames.push_back({std::string(at, at + 4),
+                          static_cast<std::uint16_t>(file[pos + 8] << 8 | file[pos + 9]),
+                          Bytes(at + 10, at + 10 + static_cast<std::ptrdiff_t>(n))});
+        pos += 10 + n;
+    }
+    return frames;
 }
 
 /// A temporary folder removed with the object.

@@ -17,10 +17,12 @@ struct ToolRun {
     std::string out;
 };
 
-// Runs the tool with shell-quoted arguments; stderr is discarded.
-ToolRun Tool(const std::string& args) {
+// Runs the tool with shell-quoted arguments; stderr is discarded unless asked for (then it
+// follows stdout).
+ToolRun Tool(const std::string& args, bool withStderr = false) {
     ToolRun r;
-    const std::string command = std::string("'") + TAVRELA_TAG_EXE + "' " + args + " 2>/dev/null";
+    const std::string command = std::string("'") + TAVRELA_TAG_EXE + "' " + args +
+                                (withStderr ? " 2>&1" : " 2>/dev/null");
     FILE* p = ::popen(command.c_str(), "r");
     if (p == nullptr) {
         return r;
@@ -124,6 +126,25 @@ TEST_F(TavrelaTag, WritesAsTheEditorAndShows) {
     EXPECT_EQ(CurrentTag.Intro, "00:12.5");
     EXPECT_EQ(CurrentTag.MixPoint, "03:00");
     FreeTagObjects(".mp3");
+}
+
+TEST_F(TavrelaTag, ReportsVersion22FramesItCannotKeep) {
+    // CRM (encrypted meta frame) has no version 2.3 form; the picture becomes APIC.
+    const std::string file = dir_->File("v22.mp3");
+    WriteBytes(file, Cat({TagBytes(2, Cat({Frame2("TT2", Text0("v22")),
+                                           Frame2("CRM", Cat({B("o@x"), {0}, B("d"), {0}, {1}})),
+                                           Frame2("PIC", Cat({{0}, B("JPG"), {3}, {0}, {9}}))})),
+                          MpegFrames(40)}));
+    const ToolRun run = Tool("write " + Q(file) + " TINT=00:01", true);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "tavrela-tag: " + file + ": frame CRM has no ID3v2.3 form and was not kept\n");
+    bool apic = false;
+    for (const WrittenFrame& f : FramesOf(ReadBytes(file))) {
+        apic = apic || (f.id == "APIC" && f.data == Cat({{0}, B("image/jpeg"), {0}, {3}, {0}, {9}}));
+    }
+    EXPECT_TRUE(apic);
+    // Nothing more to report on the next save.
+    EXPECT_EQ(Tool("write " + Q(file) + " TINT=00:02", true).out, "");
 }
 
 } // namespace

@@ -183,6 +183,14 @@ private:
             p.setBrush(kGreen);
             p.drawPolygon(QPolygonF({QPointF(4, 2.5), QPointF(13.5, 8), QPointF(4, 13.5)}));
             break;
+        case Glyph::PlayFinal:
+            p.setPen(Pen(kGreen.darker(120), 1.0));
+            p.setBrush(kGreen);
+            p.drawPolygon(QPolygonF({QPointF(2.5, 2.5), QPointF(11, 8), QPointF(2.5, 13.5)}));
+            p.setPen(Qt::NoPen);
+            p.setBrush(kInk);
+            p.drawRect(QRectF(11.5, 2.5, 2.5, 11));
+            break;
         case Glyph::Stop:
             p.setPen(Pen(kRed.darker(120), 1.0));
             p.setBrush(kRed);

@@ -21,6 +21,7 @@ enum class Glyph {
     Hand,       // open hand: move the waves
     Pointer,    // an arrow pointer: mark on the waves
     Play,       // a triangle
+    PlayFinal,  // a triangle up to a bar: play the segue to the end
     Stop,       // a square
 };
 

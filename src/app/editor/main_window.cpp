@@ -9,8 +9,12 @@
 #include "waveform_decode.h"
 
 #include <app/jingles/app_style.h>
+#include <app/jingles/jingle_settings.h>
+#include <app/jingles/program_folder.h>
 #include <app/markers/marker_kinds.h>
 #include <app/markers/time_text.h>
+#include <app/session/edit_history.h>
+#include <app/session/playback_preview.h>
 #include <audio/engine.h>
 #include <display/graph_display_3d.h>
 #include <display/model/model.h>
@@ -20,6 +24,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -84,6 +89,9 @@ TfrmTavrela::TfrmTavrela(QStringList arguments, audio::Engine& engine, QWidget* 
     ConfigureDisplay();
     BindCommands();
     BindSessionCommands();
+    BindShortcuts();
+    Preview().SetFinalPreroll(readFinalPrerollSetting(
+        QDir(programFolder()).filePath(kSettingsFileName), kDefaultFinalPrerollSeconds));
     resize(684, 367);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -118,6 +126,8 @@ void TfrmTavrela::FormCreate(const QStringList& arguments) {
     if (!arguments.isEmpty()) {
         FileName = ResolveArgumentPath(arguments.first());
         RunGuarded([this] { LoadAudio(); });
+        // Undo goes back as far as the file as loaded, never further.
+        History().Reset();
         return;
     }
     ShowMessage(kNoFileMessage);
@@ -266,6 +276,7 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
     FLoading = loading;
     Panel1->setEnabled(false);
     Panel2->setEnabled(false);
+    EnableShortcuts(false);
     loading->SetProgress(0);
     loading->show();
     struct Cleanup {
@@ -275,6 +286,7 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
             window->FLoading = nullptr;
             window->Panel1->setEnabled(true);
             window->Panel2->setEnabled(true);
+            window->EnableShortcuts(true);
             if (window->isVisible()) {
                 window->raise();
                 window->activateWindow();
@@ -339,10 +351,7 @@ void TfrmTavrela::LoadStoredMarkers() {
         ShowMessage(error);
     }
     for (const PlannedMarker& planned : plan.Markers) {
-        TGraphDisplayMarker& marker = pane.Markers.Add();
-        marker.Caption = planned.Caption;
-        marker.X = planned.X;
-        marker.Color = planned.Color;
+        AddMarker(pane.Markers, planned);
     }
 }
 
@@ -447,10 +456,7 @@ void TfrmTavrela::RestoreAfterFailedSave(
     GraphDisplay3D1->Initialize(0);
     const StoredMarkerPlan plan = PlanStoredMarkers(CurrentTexts(), DurationSeconds, TotalX);
     for (const PlannedMarker& planned : plan.Markers) {
-        TGraphDisplayMarker& marker = pane.Markers.Add();
-        marker.Caption = planned.Caption;
-        marker.X = planned.X;
-        marker.Color = planned.Color;
+        AddMarker(pane.Markers, planned);
     }
 }
 

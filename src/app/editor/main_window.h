@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,8 @@ class TfrmCarregando;
 struct MarkerTexts;
 class TMarkerCommands;
 class TPlaybackPreview;
+class TEditHistory;
+enum class TEditorCommand;
 enum class TMarkerKind : int;
 class TGraphDisplayItem;
 enum TMouseButton : std::uint8_t;
@@ -128,6 +131,7 @@ public:
     QToolButton* btnMarcarOndas = nullptr;
     QPushButton* btnStop = nullptr;
     QPushButton* btnPlay = nullptr;
+    QToolButton* btnTocarFinal = nullptr;
     QLabel* lblPosicaoTitulo = nullptr;
     QLabel* lblPosicao = nullptr;
     QLabel* lblTamanhoTitulo = nullptr;
@@ -155,6 +159,10 @@ public:
     QAction* menuRemoverTodosMarcadores = nullptr;
     QAction* menuTocarIntroducao = nullptr;
     QAction* menuTocarRefrao = nullptr;
+    QAction* menuTocarFinal = nullptr;
+    QAction* menuDesfazer = nullptr;
+    QAction* menuRefazer = nullptr;
+    QAction* menuAtalhos = nullptr;
 
     QTimer* tmrRenderGrafico = nullptr;
 
@@ -164,6 +172,11 @@ public:
     /// The operator's editing commands and the playback preview this window binds.
     TMarkerCommands& Commands() const;
     TPlaybackPreview& Preview() const;
+    /// Undo and redo of the edits since the file was loaded.
+    TEditHistory& History() const;
+    /// The action a command's keys trigger (menu entries included); null for the keys the
+    /// waveform display handles itself.
+    QAction* ShortcutAction(TEditorCommand Command) const;
     /// Removes the kind's marker and texts; the silent abort without a pane.
     void RemoveMarkerKind(TMarkerKind Kind);
 
@@ -222,7 +235,16 @@ private:
     void btnStopClick();
     void menuTocarIntroducaoClick();
     void menuTocarRefraoClick();
+    void menuTocarFinalClick();
+    void menuDesfazerClick();
+    void menuRefazerClick();
+    void menuAtalhosClick();
     QString GraphDisplay3D1NeedAxisXText(double Value);
+
+    // Keyboard shortcuts (main_window_shortcuts.cpp).
+    void BindShortcuts();
+    /// Shortcuts are off while a decode runs the event loop.
+    void EnableShortcuts(bool Enabled);
 
     void ConfigureDisplay();
     /// Empties the display and adds pane 0 with one curve per channel, set up as a loaded
@@ -253,6 +275,7 @@ private:
     std::uint32_t FRangeChannel = 0;
     std::unique_ptr<EngineWaveformSource> FRangeSource;
     SampleRangeReader FRangeReader;
+    std::map<TEditorCommand, QAction*> FShortcutActions;
 };
 
 } // namespace tavrela

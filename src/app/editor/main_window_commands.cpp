@@ -5,6 +5,7 @@
 #include "main_window.h"
 
 #include <app/jingles/jingle_dialog.h>
+#include <app/session/edit_history.h>
 #include <app/session/editor_view.h>
 #include <app/session/marker_commands.h>
 #include <app/session/playback_preview.h>
@@ -101,10 +102,12 @@ void Require(bool Done) {
 
 struct TSessionParts {
     TSessionParts(TfrmTavrela& Window, audio::Engine& Engine, const TEditorFields& Fields)
-        : View(Window), Commands(View, Fields), Preview(Engine, View, Fields) {}
+        : View(Window), Commands(View, Fields), Preview(Engine, View, Fields),
+          History(View, Fields) {}
     TWindowView View;
     TMarkerCommands Commands;
     TPlaybackPreview Preview;
+    TEditHistory History;
 };
 
 void TSessionPartsDeleter::operator()(TSessionParts* Parts) const {
@@ -117,6 +120,10 @@ TMarkerCommands& TfrmTavrela::Commands() const {
 
 TPlaybackPreview& TfrmTavrela::Preview() const {
     return FSession->Preview;
+}
+
+TEditHistory& TfrmTavrela::History() const {
+    return FSession->History;
 }
 
 void TfrmTavrela::BindSessionCommands() {
@@ -155,6 +162,11 @@ void TfrmTavrela::BindSessionCommands() {
     onAction(menuRemoverTodosMarcadores, [this] { menuRemoverTodosMarcadoresClick(); });
     onAction(menuTocarIntroducao, [this] { menuTocarIntroducaoClick(); });
     onAction(menuTocarRefrao, [this] { menuTocarRefraoClick(); });
+    onAction(menuTocarFinal, [this] { menuTocarFinalClick(); });
+    OnClick(btnTocarFinal, [this] { menuTocarFinalClick(); });
+    onAction(menuDesfazer, [this] { menuDesfazerClick(); });
+    onAction(menuRefazer, [this] { menuRefazerClick(); });
+    onAction(menuAtalhos, [this] { menuAtalhosClick(); });
 
     OnClick(btnMoverOndas, [this] { btnMarcarOndasClick(); });
     OnClick(btnMarcarOndas, [this] { btnMarcarOndasClick(); });
@@ -172,6 +184,10 @@ void TfrmTavrela::BindSessionCommands() {
     // display reads as "do not react"; any other failure is shown to the operator.
     TGraphDisplay3D& d = *GraphDisplay3D1;
     d.OnMouseDown = [this](QObject*, TMouseButton Button, int X, int Y) {
+        if (Button == mbLeft) {
+            // A marker dragged from press to release is one step of the history.
+            History().BeginStep();
+        }
         GraphDisplay3D1MouseDown(Button, X, Y);
     };
     d.OnMouseMove = [this](QObject*, int X, int Y) {
@@ -211,11 +227,11 @@ void TfrmTavrela::menuInicioAudioClick(QObject* Sender) {
     } else {
         return;
     }
-    Commands().PlaceMarker(tag, caption);
+    History().Edit([&] { Commands().PlaceMarker(tag, caption); });
 }
 
 void TfrmTavrela::RemoveMarkerKind(TMarkerKind Kind) {
-    Require(Commands().RemoveMarkerKind(Kind));
+    History().Edit([&] { Require(Commands().RemoveMarkerKind(Kind)); });
 }
 
 void TfrmTavrela::menuRemoverInicioAudioClick() {
@@ -247,11 +263,11 @@ void TfrmTavrela::menuRemoverCarimboClick() {
 }
 
 void TfrmTavrela::menuRemoverComentarioClick() {
-    Commands().RemoveComment();
+    History().Edit([&] { Commands().RemoveComment(); });
 }
 
 void TfrmTavrela::menuRemoverTodosMarcadoresClick() {
-    Require(Commands().RemoveAllMarkers());
+    History().Edit([&] { Require(Commands().RemoveAllMarkers()); });
 }
 
 void TfrmTavrela::menuComentarioClick() {
@@ -259,7 +275,7 @@ void TfrmTavrela::menuComentarioClick() {
 }
 
 void TfrmTavrela::btnConfirmarComentarioClick() {
-    Commands().ConfirmComment();
+    History().Edit([&] { Commands().ConfirmComment(); });
 }
 
 void TfrmTavrela::btnCancelarComentarioClick() {
@@ -288,6 +304,7 @@ void TfrmTavrela::GraphDisplay3D1MouseMove(int X, int Y) {
 
 void TfrmTavrela::GraphDisplay3D1MouseUp() {
     Commands().MouseUp();
+    History().EndStep();
 }
 
 void TfrmTavrela::btnMarcarOndasClick() {
@@ -311,7 +328,8 @@ void TfrmTavrela::btnRemoverSelecaoClick() {
 }
 
 void TfrmTavrela::btnCancelarMarcacoesClick() {
-    Require(Commands().CancelEdits());
+    // The reload from the file is one step: an undo brings the edits back.
+    History().Edit([&] { Require(Commands().CancelEdits()); });
 }
 
 void TfrmTavrela::CheckBox1Click() {
@@ -356,6 +374,18 @@ void TfrmTavrela::menuTocarIntroducaoClick() {
 
 void TfrmTavrela::menuTocarRefraoClick() {
     Require(Preview().PlayChorus());
+}
+
+void TfrmTavrela::menuTocarFinalClick() {
+    Require(Preview().PlayFinal());
+}
+
+void TfrmTavrela::menuDesfazerClick() {
+    History().Undo();
+}
+
+void TfrmTavrela::menuRefazerClick() {
+    History().Redo();
 }
 
 void TfrmTavrela::UpdateTimeLabels() {

@@ -198,6 +198,9 @@ void TfrmTavrela::BuildControls() {
         bar->addWidget(b);
     }
     btnStop->hide();
+    btnTocarFinal = MakeToolButton(Panel4, "btnTocarFinal", QStringLiteral("Tocar final"),
+                                   MakeIcon(Glyph::PlayFinal));
+    bar->addWidget(btnTocarFinal);
 
     auto* times = new QGridLayout();
     times->setContentsMargins(6, 0, 6, 0);
@@ -270,6 +273,12 @@ void TfrmTavrela::BuildPopupMenu() {
     menuTocarIntroducao =
         MakeAction(PopupMenu1, "menuTocarIntroducao", QStringLiteral("Tocar introdução"));
     menuTocarRefrao = MakeAction(PopupMenu1, "menuTocarRefrao", QStringLiteral("Tocar refrão"));
+    menuTocarFinal = MakeAction(PopupMenu1, "menuTocarFinal", QStringLiteral("Tocar final"));
+    PopupMenu1->addSeparator();
+    menuDesfazer = MakeAction(PopupMenu1, "menuDesfazer", QStringLiteral("Desfazer"));
+    menuRefazer = MakeAction(PopupMenu1, "menuRefazer", QStringLiteral("Refazer"));
+    PopupMenu1->addSeparator();
+    menuAtalhos = MakeAction(PopupMenu1, "menuAtalhos", QStringLiteral("Atalhos"));
 }
 
 } // namespace tavrela

@@ -2,6 +2,8 @@
 // The markers stored in the file's tag, as the editor turns them into display markers at load
 // and back into time texts at save. Pure: no window, no display.
 
+#include <app/markers/marker_kinds.h>
+
 #include <QString>
 #include <QStringList>
 
@@ -20,12 +22,7 @@ struct MarkerTexts {
 };
 
 /// A marker to create on the pane.
-struct PlannedMarker {
-    QString Caption;
-    double X = 0.0;
-    std::uint32_t Color = 0;
-    friend bool operator==(const PlannedMarker&, const PlannedMarker&) = default;
-};
+using PlannedMarker = TMarkerValue;
 
 /// The markers to create from stored texts, and the errors of texts that could not be used.
 struct StoredMarkerPlan {

@@ -20,4 +20,13 @@ inline const QString kSettingsFileName = QStringLiteral("BaseZelvo.ini");
 /// is decoded as UTF-8 when it is valid UTF-8, otherwise as Windows-1252.
 std::optional<QString> readJingleDatabaseSetting(const QString& path);
 
+/// The value of `key` in `[section]` of the settings file at `path`, under the same rules as
+/// the database name: nothing when the file, the section or the key is absent or unreadable.
+std::optional<QString> readSetting(const QString& path, const char* section, const char* key);
+
+/// Seconds "Tocar final" plays before its point, from [TAVRELA] TOCAR_FINAL_SEGUNDOS of the
+/// settings file at `path`: a decimal number (point or comma) above 0, at most 60 (larger
+/// values are held at 60); `fallback` when the file, the key or a usable number is missing.
+double readFinalPrerollSetting(const QString& path, double fallback);
+
 } // namespace tavrela

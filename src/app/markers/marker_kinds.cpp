@@ -67,6 +67,14 @@ TGraphDisplayMarker* LastMarkerOfKind(const TGraphDisplayMarkers& Markers, TMark
     return last;
 }
 
+TGraphDisplayMarker& AddMarker(TGraphDisplayMarkers& Markers, const TMarkerValue& Value) {
+    TGraphDisplayMarker& marker = Markers.Add();
+    marker.Caption = Value.Caption;
+    marker.X = Value.X;
+    marker.Color = Value.Color;
+    return marker;
+}
+
 std::optional<double> MarkerX(const TGraphDisplayMarkers& Markers, TMarkerKind Kind) {
     if (const TGraphDisplayMarker* marker = LastMarkerOfKind(Markers, Kind)) {
         return marker->X;

@@ -50,6 +50,17 @@ std::optional<TMarkerKind> MarkerKindOfColor(std::uint32_t Color);
 /// The caption given to a marker of `Kind` loaded from the file.
 QString MarkerLoadCaption(TMarkerKind Kind);
 
+/// A marker's own values, apart from the collection that holds it.
+struct TMarkerValue {
+    QString Caption;
+    double X = 0.0;
+    std::uint32_t Color = 0;
+    friend bool operator==(const TMarkerValue&, const TMarkerValue&) = default;
+};
+
+/// Appends a marker with `Value`'s caption, position and colour.
+TGraphDisplayMarker& AddMarker(TGraphDisplayMarkers& Markers, const TMarkerValue& Value);
+
 /// The first marker of `Kind` in collection order (what editing commands act on), or null.
 TGraphDisplayMarker* FirstMarkerOfKind(const TGraphDisplayMarkers& Markers, TMarkerKind Kind);
 

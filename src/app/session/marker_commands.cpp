@@ -95,10 +95,8 @@ void TMarkerCommands::PlaceMarker(int Tag, const QString& Caption) {
         marker->X = pane.SelectionStart;
         return;
     }
-    TGraphDisplayMarker& marker = pane.Markers.Add();
-    marker.Caption = Caption;
-    marker.X = pane.SelectionStart;
-    marker.Color = MarkerKindInfo(*kind).ColorKey;
+    AddMarker(pane.Markers,
+              TMarkerValue{Caption, pane.SelectionStart, MarkerKindInfo(*kind).ColorKey});
 }
 
 bool TMarkerCommands::RemoveMarkerKind(TMarkerKind Kind) {

@@ -3,6 +3,7 @@
 #include <app/markers/time_text.h>
 #include <display/model/items.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 
@@ -41,6 +42,7 @@ TPlaybackPreview::TPlaybackPreview(audio::Engine& Engine, IEditorView& View, TEd
 TPlaybackPreview::~TPlaybackPreview() {
     Remove(FIntroEnd);
     Remove(FChorusEnd);
+    Remove(FFinalEnd);
     Remove(FStamp);
 }
 
@@ -56,11 +58,45 @@ std::optional<double> TPlaybackPreview::KindX(TMarkerKind Kind) const {
 }
 
 bool& TPlaybackPreview::Flag(TPreview Which) {
-    return Which == TPreview::Intro ? F.PlayingIntro : F.PlayingChorus;
+    switch (Which) {
+    case TPreview::Intro:
+        return F.PlayingIntro;
+    case TPreview::Chorus:
+        return F.PlayingChorus;
+    case TPreview::Final:
+        break;
+    }
+    return FPlayingFinal;
 }
 
 TPlaybackPreview::TPlacedSync& TPlaybackPreview::Placed(TPreview Which) {
-    return Which == TPreview::Intro ? FIntroEnd : FChorusEnd;
+    switch (Which) {
+    case TPreview::Intro:
+        return FIntroEnd;
+    case TPreview::Chorus:
+        return FChorusEnd;
+    case TPreview::Final:
+        break;
+    }
+    return FFinalEnd;
+}
+
+std::optional<double> TPlaybackPreview::PreviewEnd(TPreview Which) const {
+    switch (Which) {
+    case TPreview::Intro:
+        return KindX(TMarkerKind::Intro);
+    case TPreview::Chorus:
+        return KindX(TMarkerKind::ChorusEnd);
+    case TPreview::Final:
+        break;
+    }
+    if (const std::optional<double> end = KindX(TMarkerKind::AudioEnd)) {
+        return end;
+    }
+    if (!HasPane()) {
+        return std::nullopt;
+    }
+    return FView.Items()[0].XMax;
 }
 
 void TPlaybackPreview::Remove(TPlacedSync& Sync) {
@@ -157,18 +193,26 @@ void TPlaybackPreview::PreviewEndReached(TPreview Which, audio::SyncHandle Sync)
     Flag(Which) = false;
 }
 
+void TPlaybackPreview::StartPreview(TPreview Which, double StartX) {
+    for (const TPreview other : {TPreview::Intro, TPreview::Chorus, TPreview::Final}) {
+        if (other != Which) {
+            Flag(other) = false;
+            Remove(Placed(other));
+        }
+    }
+    Flag(Which) = true;
+    FEngine.setPosition(F.Stream, Bytes(StartX));
+    ArmPreviewEnd(Which, PreviewEnd(Which), StartX);
+    if (Flag(Which)) {
+        Play(StartX);
+    }
+}
+
 bool TPlaybackPreview::PlayIntro() {
     if (!HasPane()) {
         return false;
     }
-    F.PlayingChorus = false;
-    Remove(FChorusEnd);
-    F.PlayingIntro = true;
-    FEngine.setPosition(F.Stream, 0);
-    ArmPreviewEnd(TPreview::Intro, KindX(TMarkerKind::Intro), 0.0);
-    if (F.PlayingIntro) {
-        Play(0.0);
-    }
+    StartPreview(TPreview::Intro, 0.0);
     return true;
 }
 
@@ -180,22 +224,45 @@ bool TPlaybackPreview::PlayChorus() {
     if (!start) {
         return true; // no chorus to play
     }
-    F.PlayingIntro = false;
-    Remove(FIntroEnd);
-    F.PlayingChorus = true;
-    FEngine.setPosition(F.Stream, Bytes(*start));
-    ArmPreviewEnd(TPreview::Chorus, KindX(TMarkerKind::ChorusEnd), *start);
-    if (F.PlayingChorus) {
-        Play(*start);
-    }
+    StartPreview(TPreview::Chorus, *start);
     return true;
 }
 
-void TPlaybackPreview::EndPreviewIfPassed(TPreview Which, TMarkerKind EndKind) {
+void TPlaybackPreview::SetFinalPreroll(double Seconds) {
+    if (Seconds > 0.0) {
+        FFinalPreroll = Seconds;
+    }
+}
+
+bool TPlaybackPreview::PlayFinal() {
+    if (!HasPane()) {
+        return false;
+    }
+    const std::optional<double> end = PreviewEnd(TPreview::Final);
+    const std::optional<double> mix = KindX(TMarkerKind::MixPoint);
+    const double point = mix ? *mix : end.value_or(0.0);
+    // The pre-roll in whole frames of the playback channel, so the start is a frame's first
+    // byte whenever the point is.
+    const std::optional<audio::ChannelInfo> info = FEngine.info(F.Stream);
+    const std::int64_t frameBytes =
+        info && info->channels > 0 ? static_cast<std::int64_t>(info->channels) * 4 : 0;
+    const auto preroll =
+        info
+            ? static_cast<std::int64_t>(std::llround(FFinalPreroll * info->sampleRate)) * frameBytes
+            : 0;
+    double start = std::max(0.0, point - static_cast<double>(preroll));
+    if (frameBytes > 0) {
+        start = static_cast<double>(Bytes(start) / frameBytes * frameBytes);
+    }
+    StartPreview(TPreview::Final, start);
+    return true;
+}
+
+void TPlaybackPreview::EndPreviewIfPassed(TPreview Which) {
     if (!Flag(Which) || FEngine.isActive(F.Stream) != audio::ChannelState::Playing) {
         return;
     }
-    const std::optional<double> end = KindX(EndKind);
+    const std::optional<double> end = PreviewEnd(Which);
     const double pos = static_cast<double>(FEngine.position(F.Stream));
     // Playback that jumped past the end (a click beyond it, a marker moved behind the
     // cursor) never crosses the sync: the end is reached as soon as it is seen.
@@ -209,8 +276,9 @@ void TPlaybackPreview::EndPreviewIfPassed(TPreview Which, TMarkerKind EndKind) {
 double TPlaybackPreview::NeedPlaybackPosition() {
     const std::int64_t bytes = FEngine.position(F.Stream);
     const double pos = bytes < 0 ? 0.0 : static_cast<double>(bytes);
-    EndPreviewIfPassed(TPreview::Intro, TMarkerKind::Intro);
-    EndPreviewIfPassed(TPreview::Chorus, TMarkerKind::ChorusEnd);
+    EndPreviewIfPassed(TPreview::Intro);
+    EndPreviewIfPassed(TPreview::Chorus);
+    EndPreviewIfPassed(TPreview::Final);
     UpdateStampSync();
     // The sync starts the jingle as the music passes the stamp; this also covers playback
     // that starts just past it, and a jingle that could not be opened the first time.

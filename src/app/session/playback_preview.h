@@ -29,6 +29,9 @@ TGraphDisplayPlayStatus PlayStatusOf(audio::ChannelState State);
 /// Bytes either side of the stamp within which a position request starts the jingle.
 inline constexpr double kStampWindowBytes = 10000.0;
 
+/// Seconds "Tocar final" plays before the mix point unless the settings file says otherwise.
+inline constexpr double kDefaultFinalPrerollSeconds = 5.0;
+
 class TPlaybackPreview {
 public:
     TPlaybackPreview(audio::Engine& Engine, IEditorView& View, TEditorFields Fields);
@@ -54,6 +57,15 @@ public:
     /// Plays from the chorus start and pauses exactly at the chorus end (plays on when there
     /// is none; stops at once when it lies at or before the start). Nothing without a start.
     [[nodiscard]] bool PlayChorus();
+    /// The segue: plays from the pre-roll before the mix point (before the end-of-audio
+    /// marker when there is no mix point, before the file's end when there is neither) and
+    /// pauses exactly at the end-of-audio marker, or at the file's end.
+    [[nodiscard]] bool PlayFinal();
+    /// Seconds "Tocar final" starts before its point (values of 0 or less are ignored).
+    void SetFinalPreroll(double Seconds);
+    double FinalPreroll() const { return FFinalPreroll; }
+    /// The "Tocar final" preview is running.
+    bool PlayingFinal() const { return FPlayingFinal; }
 
     /// The position for the display's cursor. Also ends a preview whose end was passed
     /// without its sync, keeps the stamp's sync on the stamp marker, and starts the jingle
@@ -67,7 +79,7 @@ public:
     void StartStampJingle();
 
 private:
-    enum class TPreview { Intro, Chorus };
+    enum class TPreview { Intro, Chorus, Final };
     struct TPlacedSync {
         audio::ChannelHandle Stream = 0;
         audio::SyncHandle Sync = 0;
@@ -83,7 +95,12 @@ private:
     void ArmPreviewEnd(TPreview Which, std::optional<double> EndX, double StartX);
     /// On the user-interface thread, after the preview's sync paused the file.
     void PreviewEndReached(TPreview Which, audio::SyncHandle Sync);
-    void EndPreviewIfPassed(TPreview Which, TMarkerKind EndKind);
+    /// Where the preview pauses; empty: it plays on.
+    std::optional<double> PreviewEnd(TPreview Which) const;
+    /// Clears the other previews' flags and pauses, sets this one's and plays from `StartX`
+    /// up to its end.
+    void StartPreview(TPreview Which, double StartX);
+    void EndPreviewIfPassed(TPreview Which);
     /// Keeps a sync on the stamp marker of the current file.
     void UpdateStampSync();
 
@@ -92,7 +109,10 @@ private:
     TEditorFields F;
     TPlacedSync FIntroEnd;
     TPlacedSync FChorusEnd;
+    TPlacedSync FFinalEnd;
     TPlacedSync FStamp;
+    bool FPlayingFinal = false;
+    double FFinalPreroll = kDefaultFinalPrerollSeconds;
 };
 
 } // namespace tavrela
