@@ -360,6 +360,40 @@ TEST(RenderPixels, SelectionBandAndCursor) {
     EXPECT_EQ(Pixel(f, cursor + 2, 150), kBlack);
 }
 
+TEST(RenderPixels, AMarkerOnASelectionEdgeStaysVisible) {
+    // A marker placed at the selection start lands on the column of the selection's opaque
+    // edge; it is drawn over it, blended as over the waveform.
+    FakeDisplay d(QSize(400, 300));
+    TGraphDisplayItem& pane = d.AddQuietPane(2);
+    FakeDisplay::AddCurve(pane, 2000, 0.5f, 3, 0x00FF00).Visible = false;
+    pane.SetXMax(1000.0);
+    pane.SelectionStart = 250.0;
+    pane.SelectionEnd = 500.0;
+    d.Props.ShowSelection = true;
+    for (const double x : {pane.SelectionStart, pane.SelectionEnd}) {
+        TGraphDisplayMarker& marker = pane.Markers.Add();
+        marker.X = x;
+        marker.Color = 0x00FF00;
+    }
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Renderer->Render();
+    const QImage f = d.Frame();
+
+    const int n = pane.MaxPrimitiveCount();
+    for (const float at : {0.25f, 0.5f}) {
+        SCOPED_TRACE(at);
+        const int edge = ColumnOf(d, at * n / 2, -0.5f);
+        const int marker = ColumnOf(d, at * n / 2, 1.0f);
+        ASSERT_EQ(marker, edge) << "the fixture no longer puts the marker on the edge";
+        // Lime squared plus the border colour (0x111199) squared.
+        const QRgb p = Pixel(f, marker, 150);
+        EXPECT_EQ(qGreen(p), 255);
+        EXPECT_LT(qRed(p), 8);
+        EXPECT_NEAR(qBlue(p), 0x99 * 0x99 / 255, 3);
+    }
+}
+
 TEST(RenderPixels, StackedLanesAtThePredictedRows) {
     FakeDisplay d(QSize(400, 300));
     TGraphDisplayItem& pane = d.AddQuietPane(4);

@@ -367,16 +367,6 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
         });
 
         const bool overlays = !props.Animate || !item.Animating;
-        if (item.Markers.Visible && overlays) {
-            // Without a layout for the pane's display mode there is nowhere to draw them.
-            const bool placed = SetGraphItemTransform(Index, 0);
-            Guarded([&] {
-                if (placed && item.MarkerLineCount > 0) {
-                    d.SetStreamSource(Stream(item.VertexBufferMarkers));
-                    d.DrawPrimitive(GlPrimitiveType::LineList, 0, item.MarkerLineCount);
-                }
-            });
-        }
 
         Guarded([&] {
             if (!props.ShowSelection || !overlays) {
@@ -397,6 +387,26 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
                 }
             }
         });
+
+        // Markers over the selection: a marker placed at the selection start lands on the
+        // column of the selection's opaque edge and would vanish under it. They blend as the
+        // curves do (each pixel source x source + destination x destination), so a line over
+        // the waveform stays told apart from it; the state is set here because the selection
+        // passes leave their own.
+        if (item.Markers.Visible && overlays) {
+            // Without a layout for the pane's display mode there is nowhere to draw them.
+            const bool placed = SetGraphItemTransform(Index, 0);
+            Guarded([&] {
+                if (placed && item.MarkerLineCount > 0) {
+                    d.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
+                    d.SetRenderState(GlRenderState::BlendOp, GlBlendOpAdd);
+                    d.SetRenderState(GlRenderState::DestBlend, GlBlendDestColor);
+                    d.SetRenderState(GlRenderState::SrcBlend, GlBlendSrcColor);
+                    d.SetStreamSource(Stream(item.VertexBufferMarkers));
+                    d.DrawPrimitive(GlPrimitiveType::LineList, 0, item.MarkerLineCount);
+                }
+            });
+        }
 
         // The cursor keeps the world transform in force (curve 0's).
         Guarded([&] {
