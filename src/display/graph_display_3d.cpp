@@ -3,6 +3,7 @@
 #include "key_codes.h"
 #include "render_bridge.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -126,10 +127,21 @@ void TGraphDisplay3D::ShowDrawingSurface() {
 }
 
 void TGraphDisplay3D::wheelEvent(QWheelEvent* event) {
-    if (event->angleDelta().y() != 0) {
-        ControlMouseWheel(event->angleDelta().y());
+    const QPoint delta = event->angleDelta();
+    if (delta.y() != 0) {
+        const QPointF onPanel = FPanel->mapFromGlobal(event->globalPosition());
+        ControlMouseWheel(delta.y(), static_cast<int>(onPanel.x()));
+    } else if (delta.x() != 0) {
+        HorizontalWheel(delta.x());
     }
     event->accept();
+}
+
+bool TGraphDisplay3D::MayTakeFocusOnMove() const {
+    // Text fields take input-method events; they keep the keys until the operator clicks.
+    const QWidget* focused = QApplication::focusWidget();
+    return focused == nullptr || isAncestorOf(focused) || focused == this ||
+           !focused->testAttribute(Qt::WA_InputMethodEnabled);
 }
 
 void TGraphDisplay3D::keyPressEvent(QKeyEvent* event) {

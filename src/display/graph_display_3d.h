@@ -62,6 +62,7 @@ protected:
     QObject* ParentObject() override { return parent(); }
     QObject* PanelObject() override { return FPanel; }
     void FocusKeyTarget() override;
+    bool MayTakeFocusOnMove() const override;
     void InvalidatePanel() override { FPanel->update(); }
 
 private:

@@ -120,6 +120,19 @@ public:
     void UpdateScrollRange();
     /// One wheel notch: zoom in for a delta >= 0, out for a negative one; never below 1.0.
     void WheelZoomStep(int WheelDelta);
+    /// One wheel notch about pixel column PanelX of the panel: the x value under that column
+    /// stays under it (as far as the range's ends allow). A column outside the panel means
+    /// its centre.
+    void ZoomStepAt(int WheelDelta, int PanelX);
+    /// Sets the view so that GetScrollPosition reads Value, held inside 0 … the last page.
+    /// Unlike SetScrollPosition it is exact on the flat bar as well, and the view follows
+    /// even when the bar's position does not change.
+    void ScrollTo(long long Value);
+    /// Scroll units per pixel column of the panel: one page (600 units) is its width.
+    double ScrollUnitsPerPixel() const;
+    /// A sideways wheel turn: scrolls the view, a notch (120) a tenth of a page; a positive
+    /// delta (tilted left) goes towards the start.
+    void WheelScroll(int DeltaX);
     /// Zooms so that the selection fills the view; nothing for an empty selection.
     void Zoom();
     void ShowAll();
@@ -149,9 +162,20 @@ public:
     void PanelMouseLeave();
     /// Wheel over the panel or a scroll bar (host sees the control's parent) and over the
     /// control itself (host sees the control).
-    void PanelMouseWheel(int WheelDelta) { MouseWheel(ParentObject(), WheelDelta); }
-    void ScrollBarMouseWheel(int WheelDelta) { MouseWheel(ParentObject(), WheelDelta); }
-    void ControlMouseWheel(int WheelDelta) { MouseWheel(SelfObject(), WheelDelta); }
+    /// PanelX is the pointer's column in panel pixels, the point the zoom keeps in place; a
+    /// column outside the panel (the default) zooms about its centre.
+    void PanelMouseWheel(int WheelDelta, int PanelX = -1) {
+        MouseWheel(ParentObject(), WheelDelta, PanelX);
+    }
+    void ScrollBarMouseWheel(int WheelDelta, int PanelX = -1) {
+        MouseWheel(ParentObject(), WheelDelta, PanelX);
+    }
+    void ControlMouseWheel(int WheelDelta, int PanelX = -1) {
+        MouseWheel(SelfObject(), WheelDelta, PanelX);
+    }
+    /// A wheel event of any child or of the control, as the platform delivers it: vertical
+    /// motion is a zoom notch (above), sideways motion without vertical motion scrolls.
+    void HorizontalWheel(int DeltaX);
     /// Key handling shared by both scroll bars (and the control, for the hidden bar);
     /// returns the code the bar's default handling is to act on.
     std::uint16_t ScrollBarKeyDown(QObject* ScrollBarObject, std::uint16_t CharCode);
@@ -233,11 +257,19 @@ protected:
     virtual QObject* SelfObject() = 0;
     virtual QObject* ParentObject() = 0;
     virtual QObject* PanelObject() = 0;
-    /// Keyboard focus to the bar that takes keys after a pointer move over the panel.
+    /// Keyboard focus to the bar that takes keys, after a click in the panel or a move.
     virtual void FocusKeyTarget() {}
+    /// Whether a pointer move over the panel may take the keyboard focus (not while the
+    /// operator types in a text field).
+    virtual bool MayTakeFocusOnMove() const { return true; }
 
 private:
-    void MouseWheel(QObject* Sender, int WheelDelta);
+    void MouseWheel(QObject* Sender, int WheelDelta, int PanelX);
+    /// The navigation keys (arrows, page keys, Home, End, zoom keys) on the bar in use;
+    /// true when the key was one of them.
+    bool NavigationKey(std::uint16_t CharCode);
+    /// Ends a drag whose pointer left the panel sideways, as leaving the panel does.
+    void EndDragOutside();
     IScrollBarControl& ScrollBarInUse();
     TGraphDisplayItem& ActiveItem();
     void UpdateMarkerHover(TGraphDisplayItem& Item, double Value, double Tolerance);

@@ -22,6 +22,16 @@ enum TPanelCursor : std::uint8_t { crDefault, crHSplit };
 inline constexpr std::uint16_t VK_SPACE_KEY = 32;
 inline constexpr std::uint16_t VK_ADD_KEY = 107;      // numeric-pad plus
 inline constexpr std::uint16_t VK_SUBTRACT_KEY = 109; // numeric-pad minus
+inline constexpr std::uint16_t VK_PRIOR_KEY = 33;      // page up
+inline constexpr std::uint16_t VK_NEXT_KEY = 34;       // page down
+inline constexpr std::uint16_t VK_END_KEY = 35;
+inline constexpr std::uint16_t VK_HOME_KEY = 36;
+inline constexpr std::uint16_t VK_LEFT_KEY = 37;
+inline constexpr std::uint16_t VK_UP_KEY = 38;
+inline constexpr std::uint16_t VK_RIGHT_KEY = 39;
+inline constexpr std::uint16_t VK_DOWN_KEY = 40;
+inline constexpr std::uint16_t VK_OEM_PLUS_KEY = 187;  // the main keyboard's "=" / "+" key
+inline constexpr std::uint16_t VK_OEM_MINUS_KEY = 189; // the main keyboard's "-" key
 
 using TGraphDisplayNotifyEvent = std::function<void(QObject* Sender)>;
 using TGraphDisplaySelectionEvent =
@@ -51,6 +61,9 @@ using TGraphDisplayNeedPlayStatusEvent =
     std::function<TGraphDisplayPlayStatus(QObject* Sender, TGraphDisplayItem* GraphDisplayItem)>;
 using TGraphDisplayNeedAxisTextEvent =
     std::function<QString(QObject* Sender, TGraphDisplayItem* GraphDisplayItem, double Value)>;
+/// A short text drawn beside a marker's line; empty for none.
+using TGraphDisplayNeedMarkerTextEvent = std::function<QString(
+    QObject* Sender, TGraphDisplayItem* GraphDisplayItem, TGraphDisplayMarker* Marker)>;
 using TGraphDisplaySampleThreadFinishedEvent =
     std::function<void(QObject* Sender, TGraphDisplayGraphItem* GraphDisplayGraphItem)>;
 /// Runs on the sample thread; the handler fills `Samples`, which reaches the curve on the
@@ -88,6 +101,7 @@ struct TGraphDisplayEvents {
     TGraphDisplayNeedPlayStatusEvent OnNeedPlayStatus;
     TGraphDisplayNeedAxisTextEvent OnNeedAxisXText;
     TGraphDisplayNeedAxisTextEvent OnNeedAxisYText;
+    TGraphDisplayNeedMarkerTextEvent OnNeedMarkerText;
     TGraphDisplaySampleThreadFinishedEvent OnSampleThreadFinished;
     TGraphDisplayNeedSamplesInThreadEvent OnNeedSamplesInThread;
 };

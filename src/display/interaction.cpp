@@ -3,6 +3,8 @@
 // display's own reaction. Nothing escapes a message handler.
 #include "graph_display_core.h"
 
+#include <algorithm>
+
 namespace tavrela {
 
 namespace {
@@ -21,6 +23,12 @@ template <typename F> void trapped(F&& work) {
 // jump to the right; they are taken as the panel's left edge instead.
 std::uint32_t PanelColumn(int X) {
     return X < 0 ? 0u : static_cast<std::uint32_t>(X);
+}
+
+// Every position the pointer sets (a selection edge, a dragged marker, a quick-play start)
+// lies in the file: the columns around the panel map beyond its ends.
+double InRange(double Value, double XMax) {
+    return std::clamp(Value, 0.0, std::max(0.0, XMax));
 }
 
 } // namespace
@@ -97,14 +105,18 @@ void TGraphDisplayCore::UpdateGraphItemSelection(bool Notify, TGraphDisplayGraph
 
 void TGraphDisplayCore::HandleMouseDown(TMouseButton Button, int X, int Y) {
     trapped([&] {
-        const double value = MousePosition2XValue(PanelColumn(X));
         TGraphDisplayItem& item = ActiveItem();
+        const double value = InRange(MousePosition2XValue(PanelColumn(X)), item.XMax);
         TPanelDragState& state = PanelState();
         switch (Button) {
         case mbLeft:
             state.LeftButtonDown = true;
-            // A press on a hovered marker waits for the first move to start dragging it.
-            if (AllowSelect && FHoverMarkerIndex == -1) {
+            if (FHoverMarkerIndex >= 0) {
+                // The marker under the press is held until the release: moves arrive merged
+                // and late, so the first one handled can lie far from the marker, and testing
+                // the hover again there would lose it. It moves with the first move.
+                state.MarkerDragging = true;
+            } else if (AllowSelect) {
                 SelectionStartFromPointer(item, value, Y);
             }
             break;
@@ -126,7 +138,7 @@ void TGraphDisplayCore::HandleMouseDown(TMouseButton Button, int X, int Y) {
                 const double at = FHoverMarkerIndex >= 0
                                       ? item.Markers.Items(static_cast<int>(FHoverMarkerIndex)).X
                                       : value;
-                OnPlay(SelfObject(), &item, at);
+                OnPlay(SelfObject(), &item, InRange(at, item.XMax));
             }
             break;
         }
@@ -134,8 +146,8 @@ void TGraphDisplayCore::HandleMouseDown(TMouseButton Button, int X, int Y) {
 }
 
 void TGraphDisplayCore::HandleMouseMove(int X, int Y) {
-    const double value = MousePosition2XValue(PanelColumn(X));
     TGraphDisplayItem& item = ActiveItem();
+    const double value = InRange(MousePosition2XValue(PanelColumn(X)), item.XMax);
     TPanelDragState& state = PanelState();
     if (state.LeftButtonDown) {
         if (FHoverMarkerIndex == -1) {
@@ -162,17 +174,35 @@ void TGraphDisplayCore::HandleMouseMove(int X, int Y) {
 void TGraphDisplayCore::PanelMouseMove(int X, int Y) {
     trapped([&] {
         if (FDevice && FDevice->HasDirect3D()) {
-            HandleMouseMove(X, Y);
+            const TPanelDragState& state = PanelState();
+            const int width = PanelWidth();
+            if ((state.LeftButtonDown || state.RightButtonDown) && (X < 0 || X >= width)) {
+                // The panel keeps the pointer while a button is held, so no leave comes: a
+                // drag that left the panel sideways ends here, at the panel's edge.
+                HandleMouseMove(X < 0 ? 0 : width, Y);
+                EndDragOutside();
+            } else {
+                HandleMouseMove(X, Y);
+            }
         }
         if (OnMouseMove) {
             OnMouseMove(ParentObject(), X, Y);
         }
-        FocusKeyTarget();
+        // A mere move never takes the keys from a text field the operator is typing in.
+        if (MayTakeFocusOnMove()) {
+            FocusKeyTarget();
+        }
     });
+}
+
+void TGraphDisplayCore::EndDragOutside() {
+    PanelState() = TPanelDragState{};
+    FHoverMarkerIndex = -1;
 }
 
 void TGraphDisplayCore::PanelMouseDown(TMouseButton Button, int X, int Y) {
     trapped([&] {
+        FocusKeyTarget(); // a click in the display gives it the keys
         if (OnMouseDown) {
             OnMouseDown(ParentObject(), Button, X, Y);
         }
@@ -216,20 +246,23 @@ void TGraphDisplayCore::PanelDblClick(int X, int Y) {
 }
 
 void TGraphDisplayCore::PanelMouseLeave() {
-    PanelState() = TPanelDragState{};
-    FHoverMarkerIndex = -1;
+    EndDragOutside();
 }
 
-void TGraphDisplayCore::MouseWheel(QObject* Sender, int WheelDelta) {
+void TGraphDisplayCore::MouseWheel(QObject* Sender, int WheelDelta, int PanelX) {
     trapped([&] {
         auto delta = static_cast<std::int16_t>(WheelDelta);
         if (OnMouseWheel) {
             OnMouseWheel(Sender, delta);
         }
         if (AllowWheelZoom) {
-            WheelZoomStep(delta);
+            ZoomStepAt(delta, PanelX);
         }
     });
+}
+
+void TGraphDisplayCore::HorizontalWheel(int DeltaX) {
+    trapped([&] { WheelScroll(DeltaX); });
 }
 
 std::uint16_t TGraphDisplayCore::ScrollBarKeyDown(QObject* ScrollBarObject,
@@ -267,6 +300,11 @@ std::uint16_t TGraphDisplayCore::ScrollBarKeyDown(QObject* ScrollBarObject,
             case gdpsRecording:
                 break;
             }
+        }
+        // Handled here on the bar in use, so the standard bar's own handling must not
+        // move it a second time (nor move the hidden bar while the flat one is shown).
+        if (NavigationKey(CharCode)) {
+            CharCode = 0;
         }
     });
     return CharCode;

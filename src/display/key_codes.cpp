@@ -63,6 +63,8 @@ std::uint16_t VirtualKeyFromQt(const QKeyEvent& Event) {
         return keypad ? 106 : 0;
     case Qt::Key_Plus:
         return keypad ? 107 : 187;
+    case Qt::Key_Equal: // shares its key with "+" on the usual layouts
+        return 187;
     case Qt::Key_Minus:
         return keypad ? 109 : 189;
     case Qt::Key_Period:

@@ -29,6 +29,36 @@ int truncInt(long double v) {
     return static_cast<int>(v);
 }
 
+// What the flat bar's position P reads as a view position: it runs to Max rather than to
+// Max - PageSize, so P is scaled down by the page's share.
+int FlatViewPosition(long double P, int Max, int PageSize) {
+    return truncInt(P - P / Max * PageSize);
+}
+
+// The mapping of panel columns to x values for one view: start + column / width * span.
+struct TViewMapping {
+    float Start = 0.0f;  // x at column 0
+    float Extent = 0.0f; // x span of the whole scroll range
+    long double Width = 1.0L;
+    long double Zoom = 1.0L;
+
+    TViewMapping(int P, int M, int W, double Z, double XMax)
+        : Start(M != 0 ? static_cast<float>(static_cast<long double>(P) / M * XMax) : 0.0f),
+          Extent(static_cast<float>(static_cast<long double>(M) / kPage * XMax)),
+          Width(std::max(1, W)), Zoom(Z) {}
+
+    long double ValueAt(long double X) const {
+        return X / Width * static_cast<long double>(Extent) / (Zoom * Zoom) + Start;
+    }
+    /// The view start (x at column 0) that puts Value under column X.
+    long double StartFor(long double Value, long double X) const {
+        return Value - X / Width * static_cast<long double>(Extent) / (Zoom * Zoom);
+    }
+};
+
+// The operator's small scroll step (arrow keys, a sideways wheel notch): a tenth of a page.
+constexpr long long kSmallStep = kPage / 10;
+
 } // namespace
 
 IScrollBarControl& TGraphDisplayCore::ScrollBarInUse() {
@@ -48,12 +78,97 @@ int TGraphDisplayCore::GetScrollPosition() {
     if (FScrollBarType != gdsbtFlat) {
         return bar.Position();
     }
-    const long double p = bar.Position();
     const int m = bar.Max();
     if (m == 0) {
         return bar.Position();
     }
-    return truncInt(p - p / m * bar.PageSize());
+    return FlatViewPosition(bar.Position(), m, bar.PageSize());
+}
+
+void TGraphDisplayCore::ScrollTo(long long Value) {
+    if (FActiveIndex < 0 || FActiveIndex >= FItems->Count()) {
+        return;
+    }
+    IScrollBarControl& bar = ScrollBarInUse();
+    const int m = bar.Max();
+    const int s = bar.PageSize();
+    const long long last = std::max<long long>(0, static_cast<long long>(m) - s);
+    const long long v = std::clamp<long long>(Value, 0, last);
+    if (FScrollBarType != gdsbtFlat) {
+        bar.SetPosition(static_cast<int>(v));
+    } else if (m > s) {
+        // The reading grows with the position: take the smallest position that reads v.
+        const long double guess = std::ceil(static_cast<long double>(v) * m / (m - s));
+        long long p = std::clamp<long long>(static_cast<long long>(guess) - 2, 0, m);
+        while (p < m && FlatViewPosition(p, m, s) < v) {
+            ++p;
+        }
+        bar.SetPosition(static_cast<int>(p));
+    } else {
+        bar.SetPosition(0); // one page covers the range: every position reads 0
+    }
+    // The bar may already have stood there while the view was elsewhere (a range change
+    // under the bar's lock): the view follows the bar in any case.
+    ScrollBarChange();
+}
+
+double TGraphDisplayCore::ScrollUnitsPerPixel() const {
+    return static_cast<double>(kPage) / std::max(1, PanelWidth());
+}
+
+void TGraphDisplayCore::WheelScroll(int DeltaX) {
+    if (FActiveIndex < 0 || FActiveIndex >= FItems->Count() || DeltaX == 0) {
+        return;
+    }
+    const long long step = std::llround(static_cast<double>(DeltaX) * kSmallStep / 120.0);
+    ScrollTo(static_cast<long long>(GetScrollPosition()) - step);
+}
+
+bool TGraphDisplayCore::NavigationKey(std::uint16_t CharCode) {
+    const long long position = GetScrollPosition();
+    // The keypad's plus and minus change the amplitude where that is allowed; otherwise they
+    // zoom like the main keyboard's.
+    const bool keypadZooms = !AllowAmplitudeChangeWithKey;
+    switch (CharCode) {
+    case VK_LEFT_KEY:
+    case VK_UP_KEY:
+        ScrollTo(position - kSmallStep);
+        return true;
+    case VK_RIGHT_KEY:
+    case VK_DOWN_KEY:
+        ScrollTo(position + kSmallStep);
+        return true;
+    case VK_PRIOR_KEY:
+        ScrollTo(position - kPage);
+        return true;
+    case VK_NEXT_KEY:
+        ScrollTo(position + kPage);
+        return true;
+    case VK_HOME_KEY:
+        ScrollTo(0);
+        return true;
+    case VK_END_KEY:
+        ScrollTo(std::numeric_limits<long long>::max());
+        return true;
+    case VK_OEM_PLUS_KEY:
+        ZoomStepAt(120, -1);
+        return true;
+    case VK_OEM_MINUS_KEY:
+        ZoomStepAt(-120, -1);
+        return true;
+    case VK_ADD_KEY:
+        if (keypadZooms) {
+            ZoomStepAt(120, -1);
+        }
+        return keypadZooms;
+    case VK_SUBTRACT_KEY:
+        if (keypadZooms) {
+            ZoomStepAt(-120, -1);
+        }
+        return keypadZooms;
+    default:
+        return false;
+    }
 }
 
 void TGraphDisplayCore::SetScrollPosition(int Value) {
@@ -117,6 +232,27 @@ void TGraphDisplayCore::WheelZoomStep(int WheelDelta) {
     // Zooming stops where a sample is several pixels wide: deeper shows nothing new.
     item.ZoomFactor = std::min(z >= 1.0 ? z : 1.0, item.MaxZoomFactor(PanelWidth()));
     UpdateScrollRange();
+}
+
+void TGraphDisplayCore::ZoomStepAt(int WheelDelta, int PanelX) {
+    TGraphDisplayItem& item = ActiveItem();
+    const int w = std::max(1, PanelWidth());
+    if (PanelX < 0 || PanelX >= w) {
+        PanelX = w / 2;
+    }
+    const double zoomBefore = item.ZoomFactor;
+    const long double anchor =
+        TViewMapping(GetScrollPosition(), GetScrollMax(), w, zoomBefore, item.XMax)
+            .ValueAt(PanelX);
+    WheelZoomStep(WheelDelta);
+    // A notch that changed nothing (zooming out of the whole file) leaves the view alone.
+    if (item.ZoomFactor == zoomBefore || item.XMax == 0.0) {
+        return;
+    }
+    const int m = GetScrollMax();
+    const TViewMapping after(0, m, w, item.ZoomFactor, item.XMax);
+    const long double start = after.StartFor(anchor, PanelX);
+    ScrollTo(std::llround(static_cast<double>(start / item.XMax * m)));
 }
 
 void TGraphDisplayCore::Zoom() {
@@ -186,23 +322,15 @@ void TGraphDisplayCore::SelectAll() {
 
 double TGraphDisplayCore::MousePosition2XValue(std::uint32_t X) {
     TGraphDisplayItem& item = ActiveItem();
-    const int p = GetScrollPosition();
-    const int m = GetScrollMax();
-    const int w = std::max(1, PanelWidth());
-    const long double z = item.ZoomFactor;
     double value = 0.0;
     double tolerance = 0.0;
     if (item.XMax != 0.0) {
-        const float start =
-            m != 0 ? static_cast<float>(static_cast<long double>(p) / m * item.XMax) : 0.0f;
-        const auto extent = static_cast<float>(static_cast<long double>(m) / kPage * item.XMax);
-        auto valueAt = [&](long double x) {
-            return x / w * static_cast<long double>(extent) / (z * z) + start;
-        };
-        const long double v = valueAt(static_cast<long double>(X));
+        const TViewMapping view(GetScrollPosition(), GetScrollMax(), PanelWidth(),
+                                item.ZoomFactor, item.XMax);
+        const long double v = view.ValueAt(static_cast<long double>(X));
         value = static_cast<double>(v);
         // Three pixels in x units, negative.
-        tolerance = static_cast<double>(v - valueAt(static_cast<long double>(X) + 3.0L));
+        tolerance = static_cast<double>(v - view.ValueAt(static_cast<long double>(X) + 3.0L));
     }
     const TPanelDragState& state = PanelState();
     if (!state.MarkerDragging && !state.SelectionDragging && ShowMarkers) {

@@ -129,9 +129,12 @@ void TPanelSample::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void TPanelSample::wheelEvent(QWheelEvent* event) {
-    // A purely sideways turn (tilt wheels, touch pads) is no zoom notch.
-    if (event->angleDelta().y() != 0) {
-        Display->PanelMouseWheel(event->angleDelta().y());
+    // A purely sideways turn (tilt wheels, touch pads) is no zoom notch: it scrolls.
+    const QPoint delta = event->angleDelta();
+    if (delta.y() != 0) {
+        Display->PanelMouseWheel(delta.y(), static_cast<int>(event->position().x()));
+    } else if (delta.x() != 0) {
+        Display->HorizontalWheel(delta.x());
     }
     event->accept();
 }

@@ -88,6 +88,13 @@ std::optional<QString> TRenderBridge::NeedAxisXText(TGraphDisplayItem& Item, dou
     }
     return FDisplay.OnNeedAxisXText(&FDisplay, &Item, Value);
 }
+std::optional<QString> TRenderBridge::NeedMarkerText(TGraphDisplayItem& Item,
+                                                     TGraphDisplayMarker& Marker) {
+    if (!FDisplay.OnNeedMarkerText) {
+        return std::nullopt;
+    }
+    return FDisplay.OnNeedMarkerText(&FDisplay, &Item, &Marker);
+}
 std::optional<QString> TRenderBridge::NeedAxisYText(TGraphDisplayItem& Item, double Value) {
     if (!FDisplay.OnNeedAxisYText) {
         return std::nullopt;

@@ -37,6 +37,8 @@ public:
                                 std::size_t First, float* Out, std::size_t Count) override;
     std::optional<double> NeedPlaybackPosition(TGraphDisplayItem& Item) override;
     std::optional<QString> NeedAxisXText(TGraphDisplayItem& Item, double Value) override;
+    std::optional<QString> NeedMarkerText(TGraphDisplayItem& Item,
+                                          TGraphDisplayMarker& Marker) override;
     std::optional<QString> NeedAxisYText(TGraphDisplayItem& Item, double Value) override;
 
     // IGraphDisplayDevice

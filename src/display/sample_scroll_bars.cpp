@@ -7,8 +7,20 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tavrela {
+
+void RouteWheel(TGraphDisplayCore& Display, QWheelEvent& Event) {
+    // The bars lie right under the panel, as wide as it: their columns are the panel's.
+    const QPoint delta = Event.angleDelta();
+    if (delta.y() != 0) {
+        Display.ScrollBarMouseWheel(delta.y(), static_cast<int>(Event.position().x()));
+    } else if (delta.x() != 0) {
+        Display.HorizontalWheel(delta.x());
+    }
+    Event.accept();
+}
 
 TSampleScrollBar::TSampleScrollBar(TGraphDisplayCore* Display, QWidget* parent)
     : QScrollBar(Qt::Horizontal, parent), Display(Display) {
@@ -128,17 +140,16 @@ void TSampleScrollBar::keyPressEvent(QKeyEvent* event) {
 }
 
 void TSampleScrollBar::wheelEvent(QWheelEvent* event) {
-    Display->ScrollBarMouseWheel(event->angleDelta().y());
-    event->accept();
+    RouteWheel(*Display, *event);
 }
 
 TSampleFlatScrollBar::TSampleFlatScrollBar(TGraphDisplayCore* Display, QWidget* parent)
     : TFatScrollBar(parent), Display(Display) {
     setFocusPolicy(Qt::ClickFocus);
     setFixedHeight(10);
-    SetMax(600);
+    TFatScrollBar::SetMax(600);
     SetPageSize(600);
-    SetLargeChange(10);
+    UpdateSteps();
     hide();
     struct Colors {
         TStateStyleProperty& p;
@@ -163,6 +174,27 @@ TSampleFlatScrollBar::TSampleFlatScrollBar(TGraphDisplayCore* Display, QWidget* 
     }
 }
 
+void TSampleFlatScrollBar::SetMax(int Value) {
+    TFatScrollBar::SetMax(Value);
+    UpdateSteps();
+}
+
+void TSampleFlatScrollBar::UpdateSteps() {
+    constexpr double kPage = 600.0;
+    const int m = Max();
+    const int s = PageSize();
+    const double share = m > s ? static_cast<double>(m - s) / m : 1.0;
+    const auto units = [share](double view) {
+        return static_cast<int>(std::min(std::ceil(view / share), 1.0e9));
+    };
+    const int small = std::max(1, units(kPage / 10));
+    const int large = std::max(small + 1, units(kPage));
+    // SmallChange must stay below LargeChange at every step of the change.
+    SetLargeChange(std::max(large, SmallChange()));
+    SetSmallChange(small);
+    SetLargeChange(large);
+}
+
 void TSampleFlatScrollBar::keyPressEvent(QKeyEvent* event) {
     // The flat bar has no keyboard interface of its own.
     Display->ScrollBarKeyDown(this, VirtualKeyFromQt(*event));
@@ -170,8 +202,7 @@ void TSampleFlatScrollBar::keyPressEvent(QKeyEvent* event) {
 }
 
 void TSampleFlatScrollBar::wheelEvent(QWheelEvent* event) {
-    Display->ScrollBarMouseWheel(event->angleDelta().y());
-    event->accept();
+    RouteWheel(*Display, *event);
 }
 
 } // namespace tavrela

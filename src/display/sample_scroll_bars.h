@@ -13,6 +13,10 @@ namespace tavrela {
 
 class TGraphDisplayCore;
 
+/// A wheel event over either bar: vertical motion is a zoom notch about the pointer's
+/// column, sideways motion alone scrolls the view.
+void RouteWheel(TGraphDisplayCore& Display, QWheelEvent& Event);
+
 /// The standard bar, 10 pixels high, Max and PageSize 600, LargeChange 10, hidden.
 /// Its range follows the platform's classic model: Position runs from Min
 /// to Max, a page covers PageSize units, and out-of-range positions are clamped.
@@ -71,7 +75,8 @@ public:
 
     int Min() const override { return TFatScrollBar::Min(); }
     int Max() const override { return TFatScrollBar::Max(); }
-    void SetMax(int Value) override { TFatScrollBar::SetMax(Value); }
+    /// Also rescales the arrow and track steps to the new range.
+    void SetMax(int Value) override;
     int PageSize() const override { return TFatScrollBar::PageSize(); }
     int Position() const override { return TFatScrollBar::Position(); }
     void SetPosition(int Value) override { TFatScrollBar::SetPosition(Value); }
@@ -83,6 +88,11 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
 
 private:
+    /// Steps that move the view a tenth of a page (arrows) and a page (track): the
+    /// position runs to Max while the view runs to Max - PageSize, so a step in view units
+    /// is a larger step of the position.
+    void UpdateSteps();
+
     TGraphDisplayCore* Display;
     int FTag = 0;
 };

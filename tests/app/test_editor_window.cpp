@@ -17,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -24,7 +25,11 @@
 #include <gtest/gtest.h>
 
 #include "gui_wait.h"
+#include <algorithm>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace tavrela {
 namespace {
@@ -302,6 +307,75 @@ TEST_F(EditorWindow, ZoomButtonsStepTheViewAndLoadingEndsZoomedOut) {
     shown.clear();
     QTest::mouseClick(empty.btnZoomMais, Qt::LeftButton);
     EXPECT_TRUE(shown.isEmpty());
+}
+
+// Columns of the light (text) pixels in rows [Top, Bottom] of a frame, grouped into runs that
+// are apart by at least `Gap` dark columns: one run per label that stands alone.
+std::vector<std::pair<int, int>> TextRuns(const QImage& Frame, int Top, int Bottom, int Gap) {
+    std::vector<std::pair<int, int>> runs;
+    int dark = Gap;
+    for (int x = 0; x < Frame.width(); ++x) {
+        bool lit = false;
+        for (int y = std::max(0, Top); y <= Bottom && y < Frame.height(); ++y) {
+            const QColor c = Frame.pixelColor(x, y);
+            // The labels are white: grey when smoothed; the waveform is green.
+            lit |= c.red() > 90 && std::abs(c.red() - c.green()) < 40 &&
+                   std::abs(c.green() - c.blue()) < 40;
+        }
+        if (lit) {
+            if (dark >= Gap) {
+                runs.push_back({x, x});
+            }
+            runs.back().second = x;
+            dark = 0;
+        } else {
+            ++dark;
+        }
+    }
+    return runs;
+}
+
+TEST_F(EditorWindow, TimeLabelsNeverRunIntoEachOther) {
+    const QString mp3 = MakeMp3(dir, QStringLiteral("labels.mp3"), 3.0, 2);
+    TfrmTavrela& w = Open({mp3});
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w, kWindowWaitMs));
+    const QSize screen = w.screen()->availableGeometry().size();
+    const QSize minimum = w.minimumSizeHint().expandedTo(w.minimumSize());
+    const auto frameAt = [&](QSize size) {
+        w.resize(size);
+        QTest::qWait(50);
+        QApplication::processEvents();
+        w.GraphDisplay3D1->Render();
+        return w.GraphDisplay3D1->Panel()->Frame();
+    };
+    // Maximised, every label stands alone: the widest run is one label's width.
+    const QImage wide = frameAt(screen);
+    ASSERT_FALSE(wide.isNull());
+    const int fs = Pane().Axis.AxisX.Font.Size;
+    const int bottom = wide.height() - 1;
+    const auto wideRuns = TextRuns(wide, bottom - fs, bottom, 5);
+    ASSERT_EQ(wideRuns.size(), 9u); // 10 divisions, the edges unlabelled
+    int labelWidth = 0;
+    for (const auto& [left, right] : wideRuns) {
+        labelWidth = std::max(labelWidth, right - left + 1);
+    }
+    ASSERT_GT(labelWidth, 20);
+
+    for (const QSize size : {QSize(684, 367), minimum, screen}) {
+        const QImage f = frameAt(size);
+        ASSERT_FALSE(f.isNull());
+        for (const bool top : {false, true}) {
+            const int y0 = top ? 1 : f.height() - 1 - fs;
+            const auto runs = TextRuns(f, y0, y0 + fs, 5);
+            const std::string where = std::to_string(size.width()) + "x" +
+                                      std::to_string(size.height()) + (top ? " top" : " bottom");
+            EXPECT_GE(runs.size(), 2u) << where; // still labelled
+            for (const auto& [left, right] : runs) {
+                EXPECT_LE(right - left + 1, labelWidth) << where << " run at " << left;
+            }
+        }
+    }
 }
 
 TEST_F(EditorWindow, AFileThatIsNotAudioIsRefused) {

@@ -87,6 +87,19 @@ TEST_F(JingleDialogTest, FilterMatchesNamesOfKindVOnly) {
         {QStringLiteral("manhã"), {1}},
         {QStringLiteral("D'Ávila"), {4}},
         {QStringLiteral("d'ávila"), {4}},
+        // Accents and case are both ignored, in the filter and in the names.
+        {QStringLiteral("noti"), {11}},
+        {QStringLiteral("NOTICIAS"), {11}},
+        {QStringLiteral("manha"), {1}}, // 17 is of kind C
+        {QStringLiteral("d'avila"), {4}},
+        {QStringLiteral("acao"), {10}},
+        {QStringLiteral("promocao de verao"), {8}},
+        {QStringLiteral("transito"), {12}},
+        {QStringLiteral("sequência"), {9}},
+        {QStringLiteral("SEQUENCIA"), {9}},
+        {QStringLiteral("Notícia"), {11}},
+        {QStringLiteral("nótícíás"), {11}},
+        {QStringLiteral("mus"), {9, 14}},
         {QStringLiteral("'"), {4}},
         {QStringLiteral("100%"), {14}},
         {QStringLiteral("%"), {14}},
@@ -110,6 +123,33 @@ TEST_F(JingleDialogTest, FilterMatchesNamesOfKindVOnly) {
     EXPECT_EQ(dialog.grid()->model()->headerData(0, Qt::Horizontal).toString(), "Nome");
     EXPECT_EQ(dialog.grid()->model()->headerData(1, Qt::Horizontal).toString(), "Tempo");
     EXPECT_FALSE(dialog.grid()->horizontalHeader()->isHidden());
+}
+
+TEST_F(JingleDialogTest, NamesOfCharacterSetNoneHoldingWindowsBytes) {
+    // Older databases keep names without a character set, in the Windows code page: byte 237
+    // is "í". They are searched as such, ignoring accents and case like any other.
+    SharedFolder other;
+    const QString db = other.file(QStringLiteral("NONE.FDB"));
+    ASSERT_TRUE(createDatabase(db, QStringLiteral(R"(SET SQL DIALECT 1;
+SET NAMES NONE;
+CREATE DATABASE '@DB@' USER 'SYSDBA' PASSWORD 'quindorel' DEFAULT CHARACTER SET NONE;
+CREATE TABLE TB_VINHETAS (VIN_CODIGO INTEGER NOT NULL, VIN_NOME VARCHAR(45), VIN_TEMPO CHAR(5),
+    VIN_TIPO CHAR(1), VIN_ARQUIVO VARCHAR(256), VIN_SEGUNDOS INTEGER);
+INSERT INTO TB_VINHETAS VALUES (1, 'Giro de Not' || ASCII_CHAR(237) || 'cias', '0:05', 'V',
+    'noticias.mp3', 5);
+INSERT INTO TB_VINHETAS VALUES (2, 'Hora Certa', '0:03', 'V', 'hora.mp3', 3);
+COMMIT;
+)")));
+    settingsPointAt(db);
+    TfrmSelecionarVinheta dialog(nullptr, options());
+    dialog.FormShow();
+    for (const QString& text : {QStringLiteral("noticias"), QStringLiteral("NOTÍ")}) {
+        dialog.filterEdit()->setText(text);
+        EXPECT_THAT(codes(dialog), ElementsAreArray({1})) << text.toStdString();
+    }
+    dialog.filterEdit()->setText(QStringLiteral("hora"));
+    EXPECT_THAT(codes(dialog), ElementsAreArray({2}));
+    ASSERT_EQ(dialog.rowCount(), 1);
 }
 
 TEST_F(JingleDialogTest, LayoutAndPaddedCharValues) {

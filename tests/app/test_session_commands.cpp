@@ -252,12 +252,37 @@ TEST_F(SessionCommands, DragInMoveModeFollowsThePointer) {
     commands.MouseMove(90, 5);
     commands.MouseMove(80, 5);
     commands.MouseMove(85, 5);
-    // Each move scrolls by its own step: 10, 10, then 5 back.
+    // The view follows the hand: each move sets it from the press, 10, 20, then 15 away.
     EXPECT_EQ(view.ScrollSets, (std::vector<int>{510, 520, 515}));
     commands.MouseUp();
     EXPECT_FALSE(fields.Dragging);
     commands.MouseMove(0, 5);
     EXPECT_EQ(view.ScrollSets.size(), 3u);
+
+    // However many moves arrive (one merged move, or a wiggle), the view depends only on
+    // where the hand is, in the display's units per pixel.
+    struct Case {
+        const char* name;
+        std::vector<int> moves;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        {"one late move 200 px left", {-100}, 500 + 100},
+        {"many small moves to the same place", {90, 60, 20, 0, -60, -100}, 600},
+        {"a wiggle back to the press", {300, -200, 400, 100}, 500},
+        {"right, past the start", {2000}, 0},
+    };
+    for (const Case& c : cases) {
+        view.ScrollSets.clear();
+        view.ScrollPosition = 500;
+        view.UnitsPerPixel = 0.5; // a 1200-pixel panel
+        ASSERT_TRUE(commands.MouseDown(TPointerButton::Left, 100, 5));
+        for (int x : c.moves) {
+            commands.MouseMove(x, 5);
+        }
+        commands.MouseUp();
+        EXPECT_EQ(view.ScrollPosition, c.expected) << c.name;
+    }
 
     commands.ToggleMoveMode();
     EXPECT_FALSE(view.MoveMode);

@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <vector>
+
 namespace tavrela {
 namespace {
 
@@ -91,9 +94,59 @@ TEST_F(SessionPlayback, IntroPreviewPausesExactlyAtTheMarker) {
     EXPECT_EQ(Position(), 8 * kSecond + 4 * 8);
     EXPECT_FALSE(fields.PlayingIntro);
     EXPECT_FALSE(fields.PlayingChorus);
-    // An automatic pause leaves "Stop" shown.
-    EXPECT_EQ(view.PlayingShown, std::optional<bool>(true));
     EXPECT_EQ(preview->NeedPlaybackPosition(), static_cast<double>(8 * kSecond + 32));
+}
+
+TEST_F(SessionPlayback, PlayComesBackWhenPlaybackStopsByItself) {
+    // Each way the file stops without the operator: the next refresh shows "Play", and one
+    // click on it plays again.
+    Load(12.0);
+    const auto total = static_cast<std::int64_t>(Pane().XMax);
+    struct Case {
+        const char* name;
+        std::function<void()> start;
+    };
+    const std::vector<Case> cases = {
+        {"intro preview's end",
+         [&] {
+             AddMarker(TMarkerKind::Intro, 1 * kSecond);
+             EXPECT_TRUE(preview->PlayIntro());
+         }},
+        {"chorus preview's end",
+         [&] {
+             AddMarker(TMarkerKind::ChorusStart, 3 * kSecond);
+             AddMarker(TMarkerKind::ChorusEnd, 4 * kSecond);
+             EXPECT_TRUE(preview->PlayChorus());
+         }},
+        {"selection's end",
+         [&] {
+             Pane().SelectionStart = 6 * kSecond;
+             Pane().SelectionEnd = 7 * kSecond;
+             preview->SelectionChanged(Pane());
+             EXPECT_TRUE(preview->PlayClick());
+         }},
+        {"file's end",
+         [&] {
+             Pane().SelectionStart = static_cast<double>(total - kSecond);
+             Pane().SelectionEnd = static_cast<double>(total);
+             preview->SelectionChanged(Pane());
+             EXPECT_TRUE(preview->PlayClick());
+         }},
+    };
+    for (const Case& c : cases) {
+        c.start();
+        Advance(0.25);
+        preview->FollowPlayState(); // still playing: "Stop" stays
+        EXPECT_EQ(view.PlayingShown, std::optional<bool>(true)) << c.name;
+        Advance(2.0);
+        ASSERT_NE(State(), ChannelState::Playing) << c.name;
+        preview->FollowPlayState();
+        EXPECT_EQ(view.PlayingShown, std::optional<bool>(false)) << c.name;
+        ASSERT_TRUE(preview->PlayClick());
+        EXPECT_EQ(State(), ChannelState::Playing) << c.name;
+        EXPECT_EQ(view.PlayingShown, std::optional<bool>(true)) << c.name;
+        ASSERT_TRUE(preview->StopClick());
+    }
 }
 
 TEST_F(SessionPlayback, IntroPreviewWithoutAMarkerPlaysOn) {
@@ -167,7 +220,7 @@ TEST_F(SessionPlayback, PreviewEndsWhenPlaybackJumpsPastItsMarker) {
     EXPECT_FALSE(fields.PlayingIntro);
 }
 
-TEST_F(SessionPlayback, SelectionEndPausesAndStopStaysShown) {
+TEST_F(SessionPlayback, SelectionEndPauses) {
     Load(6.0);
     Pane().SelectionEnd = 2 * kSecond;
     preview->SelectionChanged(Pane());

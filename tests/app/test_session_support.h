@@ -46,6 +46,7 @@ public:
     TGraphDisplayItems Panes{nullptr};
     int ScrollPosition = 0;
     std::vector<int> ScrollSets;
+    double UnitsPerPixel = 1.0;
     int ShowAllCalls = 0;
     int SelectAllCalls = 0;
     bool SampleScroll = false;
@@ -68,6 +69,7 @@ public:
         ScrollPosition = Value;
         ScrollSets.push_back(Value);
     }
+    double ScrollUnitsPerPixel() const override { return UnitsPerPixel; }
     void ShowAll() override { ++ShowAllCalls; }
     void SelectAll() override { ++SelectAllCalls; }
     void SetSampleScroll(bool Value) override { SampleScroll = Value; }

@@ -168,6 +168,29 @@ TEST_F(SessionWindow, MoveModeScrollsAndNeverChangesTheSelection) {
     EXPECT_GT(w.GraphDisplay3D1->GetScrollPosition(), before);
     EXPECT_EQ(Pane().SelectionStart, start);
 
+    // The point under the hand stays under it, however the moves arrive: one late move far
+    // away, or a wiggle that comes back to where it began.
+    const double unitsPerPixel = 600.0 / Panel()->width();
+    struct Drag {
+        const char* name;
+        std::vector<int> moves;
+    };
+    for (const Drag& drag : {Drag{"one late move", {100}}, Drag{"many moves", {290, 250, 180, 100}},
+                             Drag{"a wiggle back", {500, 50, 420, 300}}}) {
+        w.GraphDisplay3D1->ScrollTo(600);
+        const double grabbed = w.GraphDisplay3D1->MousePosition2XValue(300);
+        QTest::mousePress(Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(300, 40));
+        for (int x : drag.moves) {
+            QTest::mouseMove(Panel(), QPoint(x, 40));
+        }
+        const int end = drag.moves.back();
+        QTest::mouseRelease(Panel(), Qt::LeftButton, Qt::NoModifier, QPoint(end, 40));
+        EXPECT_NEAR(w.GraphDisplay3D1->GetScrollPosition(), 600 + (300 - end) * unitsPerPixel, 1)
+            << drag.name;
+        EXPECT_NEAR(w.GraphDisplay3D1->MousePosition2XValue(end), grabbed, Pane().XMax / 600.0)
+            << drag.name;
+    }
+
     // Back to marking: a click moves the selection start again.
     QTest::mouseClick(w.btnMarcarOndas, Qt::LeftButton);
     EXPECT_FALSE(w.btnMoverOndas->isHidden());
@@ -192,6 +215,54 @@ TEST_F(SessionWindow, RemovingAKindWithoutAMarkerStillEmptiesItsTexts) {
     EXPECT_EQ(w.Intro, QStringLiteral("00:01"));
     ASSERT_EQ(Pane().Markers.Count(), 1);
     EXPECT_EQ(Pane().Markers[0].Color, 0x0000FFu);
+}
+
+TEST_F(SessionWindow, TheCommentBoxKeepsTheKeysAndAnUnconfirmedEditIsAskedAbout) {
+    for (const bool keep : {true, false}) {
+        const QString mp3 = MakeMp3(dir, QStringLiteral("c%1.mp3").arg(keep), 4.0, 2);
+        PrependToFile(mp3, Id3v23Tag({{"COMM", "nota"}}));
+        TfrmTavrela& w = Open(mp3);
+        w.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w, kWindowWaitMs));
+        QStringList asked;
+        SetQuestionPresenter([&](const QString& text) {
+            asked << text;
+            return keep;
+        });
+
+        QTest::mouseClick(w.btnComentario, Qt::LeftButton);
+        EXPECT_TRUE(w.edtComentario->hasFocus()); // opened to be typed in
+        // Brushing past the waveform while typing leaves the keys where they are: the space
+        // goes into the text and starts no playback.
+        QTest::mouseMove(Panel(), QPoint(100, 40));
+        QTest::mouseMove(Panel(), QPoint(200, 50));
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral(" mais"));
+        EXPECT_EQ(w.edtComentario->toPlainText(), QStringLiteral("nota mais"));
+        EXPECT_NE(engine.isActive(w.Stream), audio::ChannelState::Playing);
+
+        QTest::mouseClick(w.btnGravarMarcacoes, Qt::LeftButton);
+        EXPECT_EQ(asked.size(), 1);
+        EXPECT_TRUE(terminated);
+        EXPECT_EQ(ReadBack(mp3).Comment, keep ? "nota mais" : "nota") << keep;
+        SetQuestionPresenter({});
+        window.reset();
+        terminated = false;
+        shown.clear();
+    }
+
+    // Confirmed, or opened and left unchanged: nothing to ask.
+    const QString mp3 = MakeMp3(dir, QStringLiteral("d.mp3"), 4.0, 2);
+    TfrmTavrela& w = Open(mp3);
+    int questions = 0;
+    SetQuestionPresenter([&](const QString&) {
+        ++questions;
+        return true;
+    });
+    QTest::mouseClick(w.btnComentario, Qt::LeftButton);
+    QTest::mouseClick(w.btnGravarMarcacoes, Qt::LeftButton);
+    EXPECT_EQ(questions, 0);
+    EXPECT_TRUE(terminated);
+    SetQuestionPresenter({});
 }
 
 TEST_F(SessionWindow, RemoveAllThenSaveWritesNoMarkerJingleOrComment) {

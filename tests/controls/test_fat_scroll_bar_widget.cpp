@@ -5,6 +5,7 @@
 #include <QEnterEvent>
 #include <QMouseEvent>
 #include <QTest>
+#include <QThread>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -52,7 +53,7 @@ TEST(FatScrollBarWidget, HoldingAnArrowRepeatsUntilMax) {
 
     press(bar, QPoint(140, 9)); // second arrow
     EXPECT_EQ(bar.ElementState(feArrowSecond), TElementState::Down);
-    EXPECT_TRUE(seen.empty()); // the first step waits one interval
+    EXPECT_EQ(seen, std::vector<int>{2}); // the press steps at once, holding repeats
     ASSERT_TRUE(QTest::qWaitFor([&] { return bar.Position() == 19; }, 5000));
     EXPECT_EQ(seen, (std::vector<int>{2, 4, 6, 8, 10, 12, 14, 16, 18, 19}));
     release(bar, QPoint(140, 9));
@@ -79,6 +80,76 @@ TEST(FatScrollBarWidget, LeavingTheArrowStopsAndReturningRestarts) {
     EXPECT_EQ(bar.ElementState(feArrowSecond), TElementState::Down);
     ASSERT_TRUE(QTest::qWaitFor([&] { return bar.Position() > stopped + 2; }, 5000));
     release(bar, QPoint(140, 9));
+}
+
+TEST(FatScrollBarWidget, AClickStepsOnceAndOnlyHoldingRepeats) {
+    struct Case {
+        const char* name;
+        QPoint at;
+        int start;
+        int after;
+    };
+    const std::vector<Case> cases = {
+        {"track after the scroller: a page on", QPoint(120, 9), 0, 10},
+        {"track before the scroller: a page back", QPoint(25, 9), 60, 50},
+        {"second arrow: a small step on", QPoint(140, 9), 0, 2},
+        {"first arrow: a small step back", QPoint(5, 9), 60, 58},
+    };
+    for (const Case& c : cases) {
+        TFatScrollBar bar;
+        bar.SetLargeChange(10);
+        bar.SetSmallChange(2);
+        bar.SetPosition(c.start);
+        int changes = 0;
+        bar.OnChange = [&](QObject*) { ++changes; };
+        press(bar, c.at);
+        release(bar, c.at);
+        EXPECT_EQ(bar.Position(), c.after) << c.name;
+        EXPECT_FALSE(bar.Repeating()) << c.name;
+        QTest::qWait(TFatScrollBar::RepeatDelay + 100);
+        EXPECT_EQ(bar.Position(), c.after) << c.name; // nothing more without the button
+        EXPECT_EQ(changes, 1) << c.name;
+    }
+
+    // Held: the repetition waits for the delay (a timer never fires early), then runs.
+    TFatScrollBar bar;
+    bar.SetMax(1000);
+    bar.SetPageSize(1);
+    press(bar, QPoint(140, 9));
+    EXPECT_EQ(bar.Position(), 1);
+    QTest::qWait(TFatScrollBar::RepeatDelay / 3);
+    EXPECT_EQ(bar.Position(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar.Position() >= 4; }, 5000));
+    release(bar, QPoint(140, 9));
+}
+
+TEST(FatScrollBarWidget, RepeatKeepsItsRateWhenMovedOrLate) {
+    // Moves over the held arrow do not hold the repetition back.
+    TFatScrollBar bar;
+    bar.SetMax(1000);
+    bar.SetPageSize(1);
+    bar.SetScrollInterval(20);
+    press(bar, QPoint(140, 9));
+    bool wiggle = false;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            moveHeld(bar, QPoint(wiggle ? 139 : 141, 9));
+            wiggle = !wiggle;
+            return bar.Position() >= 5;
+        },
+        5000));
+    release(bar, QPoint(140, 9));
+
+    // A busy event loop: the late tick makes up for every interval it missed.
+    TFatScrollBar late;
+    late.SetMax(1000);
+    late.SetPageSize(1);
+    late.SetScrollInterval(10);
+    press(late, QPoint(140, 9));
+    QThread::msleep(TFatScrollBar::RepeatDelay + 300); // 30 intervals past the delay
+    ASSERT_TRUE(QTest::qWaitFor([&] { return late.Position() > 1; }, 5000));
+    EXPECT_GE(late.Position(), 1 + 30);
+    release(late, QPoint(140, 9));
 }
 
 TEST(FatScrollBarWidget, PagingStopsWhenTheScrollerReachesThePointer) {

@@ -2,10 +2,13 @@
 // pixel is one x unit and the marker reach is 3 units), then the widget's event routing.
 #include "test_shell_fixture.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include "gui_wait.h"
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -159,12 +162,12 @@ TEST(Interaction, MarkerDragAndDelete) {
     f.d.PanelMouseDown(mbLeft, 200, 50);
     EXPECT_DOUBLE_EQ(f.item->SelectionStart, 0.0); // a press on a marker selects nothing
     f.events.clear();
-    f.d.PanelMouseMove(202, 50); // still in reach: the drag starts
+    EXPECT_TRUE(f.d.State.MarkerDragging); // held from the press on
+    f.d.PanelMouseMove(202, 50);
     f.d.PanelMouseMove(260, 50); // hover frozen: the marker follows
     EXPECT_TRUE(f.d.State.MarkerDragging);
     EXPECT_DOUBLE_EQ(f.item->Markers[0].X, 260.0);
-    EXPECT_EQ(f.events,
-              (std::vector<MarkerEvent>{{0, gdmctHover}, {0, gdmctMove}, {0, gdmctMove}}));
+    EXPECT_EQ(f.events, (std::vector<MarkerEvent>{{0, gdmctMove}, {0, gdmctMove}}));
 
     // leaving the panel ends the drag; the marker keeps its place
     f.d.PanelMouseLeave();
@@ -193,6 +196,68 @@ TEST(Interaction, MarkerDragAndDelete) {
     EXPECT_EQ(f.d.HoverMarkerIndex(), -1);
     EXPECT_FALSE(f.d.State.RightButtonDown);
     EXPECT_DOUBLE_EQ(f.item->SelectionEnd, 600.0);
+}
+
+TEST(Interaction, MergedLateMovesStillDragTheMarker) {
+    // The event loop was busy: the first move handled after the press lies far away, past
+    // the marker's reach and past the other marker; then the release.
+    for (const int target : {260, 140, 405, 599}) {
+        Fixture f({200.0, 400.0});
+        f.d.PanelMouseMove(200, 50);
+        f.d.PanelMouseDown(mbLeft, 200, 50);
+        f.d.PanelMouseMove(target, 50);
+        f.d.PanelMouseUp(mbLeft, target, 50);
+        EXPECT_DOUBLE_EQ(f.item->Markers[0].X, target) << target;
+        EXPECT_DOUBLE_EQ(f.item->Markers[1].X, 400.0) << target;
+        EXPECT_DOUBLE_EQ(f.item->SelectionStart, 0.0) << target; // no selection drag
+        EXPECT_TRUE(f.selections.empty()) << target;
+    }
+}
+
+TEST(Interaction, DragsThatLeaveThePanelEndAtItsEdge) {
+    // The panel keeps the pointer while a button is held: no leave event, moves beyond it.
+    struct Case {
+        const char* name;
+        double zoom;
+        int scroll; // standard bar position
+        int x;      // the move beyond the panel
+        double edge;
+    };
+    const std::vector<Case> cases = {
+        {"right, whole file", 1.0, 0, 700, 600.0},
+        {"far right, whole file", 1.0, 0, 5000, 600.0},
+        {"left, whole file", 1.0, 0, -40, 0.0},
+        {"right, zoomed in", 2.0, 300, 650, 450.0}, // the view shows 150 ... 450
+        {"left, zoomed in", 2.0, 300, -1, 150.0},
+    };
+    for (const Case& c : cases) {
+        for (const bool marker : {true, false}) {
+            const std::string name = std::string(c.name) + (marker ? ", marker" : ", selection");
+            Fixture f({300.0});
+            f.d.ZoomTo(c.zoom);
+            f.d.SetScrollPosition(c.scroll);
+            f.d.ScrollBarChange();
+            const int at = marker ? 300 : 100; // the marker lies at column 300 in both views
+            f.d.PanelMouseMove(at, 50);
+            f.d.PanelMouseDown(mbLeft, at, 50);
+            f.d.PanelMouseMove(c.x, 50);
+            EXPECT_FALSE(f.d.State.LeftButtonDown) << name; // ended as leaving would end it
+            EXPECT_FALSE(f.d.State.MarkerDragging) << name;
+            EXPECT_EQ(f.d.HoverMarkerIndex(), -1) << name;
+            if (marker) {
+                EXPECT_NEAR(f.item->Markers[0].X, c.edge, 1e-3) << name;
+            } else {
+                EXPECT_NEAR(f.item->SelectionStart, c.edge, 1e-3) << name;
+            }
+            // Later moves before the release change nothing; the release is harmless.
+            f.d.PanelMouseMove(c.x * 2, 50);
+            f.d.PanelMouseUp(mbLeft, c.x * 2, 50);
+            EXPECT_NEAR(marker ? f.item->Markers[0].X : f.item->SelectionStart, c.edge, 1e-3)
+                << name;
+            EXPECT_GE(f.item->Markers[0].X, 0.0) << name;
+            EXPECT_LE(f.item->Markers[0].X, f.item->XMax) << name;
+        }
+    }
 }
 
 TEST(Interaction, HostVetoesWithTheSilentAbort) {
@@ -250,7 +315,7 @@ TEST(Interaction, BeforeTheDeviceMovesOnlyReport) {
     EXPECT_EQ(moves, 1);
     EXPECT_EQ(f.d.HoverMarkerIndex(), -1);
     EXPECT_TRUE(f.selections.empty());
-    EXPECT_EQ(f.d.Focused, 1);
+    EXPECT_EQ(f.d.Focused, 2); // the press and the move
 }
 
 TEST(Interaction, DoubleClickReportsPaneAndMarker) {
@@ -359,6 +424,150 @@ TEST(Interaction, Keys) {
     empty.OnKeyDown = [&](QObject*, std::uint16_t&) { told = true; };
     EXPECT_EQ(empty.ScrollBarKeyDown(&bar, 32), 32);
     EXPECT_FALSE(told);
+}
+
+TEST(Interaction, NavigationKeysMoveTheViewOnTheBarInUse) {
+    // Zoom 4 over a 600-pixel panel: the range spans 2400 units, the last page starts at 1800.
+    struct Case {
+        const char* name;
+        int from;
+        std::uint16_t key;
+        int to;
+    };
+    const std::vector<Case> cases = {
+        {"right: a tenth of a page", 600, 39, 660},  {"left", 600, 37, 540},
+        {"down as right", 600, 40, 660},             {"up as left", 600, 38, 540},
+        {"page down", 600, 34, 1200},                {"page up", 600, 33, 0},
+        {"page up stops at the start", 300, 33, 0},  {"page down stops at the end", 1500, 34, 1800},
+        {"home", 1000, 36, 0},                       {"end: the last page", 0, 35, 1800},
+        {"right at the end stays", 1800, 39, 1800},  {"left at the start stays", 0, 37, 0},
+    };
+    for (TGraphDisplayScrollBarType type : {gdsbtWindows, gdsbtFlat}) {
+        for (const Case& c : cases) {
+            Fixture f;
+            f.d.SetScrollBarType(type);
+            f.d.ZoomTo(4.0);
+            f.d.ScrollTo(c.from);
+            ASSERT_EQ(f.d.GetScrollPosition(), c.from) << c.name;
+            QObject bar;
+            // Handled here: the standard bar's own handling gets nothing left to do.
+            EXPECT_EQ(f.d.ScrollBarKeyDown(&bar, c.key), 0) << c.name;
+            EXPECT_EQ(f.d.GetScrollPosition(), c.to) << c.name << " type " << type;
+            EXPECT_DOUBLE_EQ(f.item->GetViewScrollPosition(), c.to) << c.name;
+        }
+    }
+
+    // Plus and minus zoom about the view's centre; the keypad's do so where they do not set
+    // the amplitude.
+    for (const bool amplitudeKeys : {false, true}) {
+        Fixture f;
+        f.d.SetScrollBarType(gdsbtFlat);
+        f.d.AllowAmplitudeChangeWithKey = amplitudeKeys;
+        f.d.ZoomTo(2.0);
+        f.d.ScrollTo(300);
+        QObject bar;
+        const double centre = f.d.MousePosition2XValue(300);
+        f.d.ScrollBarKeyDown(&bar, 187);
+        EXPECT_DOUBLE_EQ(f.item->ZoomFactor, 2.5);
+        EXPECT_NEAR(f.d.MousePosition2XValue(300), centre, 0.5);
+        f.d.ScrollBarKeyDown(&bar, 189);
+        EXPECT_DOUBLE_EQ(f.item->ZoomFactor, 1.875);
+        EXPECT_NEAR(f.d.MousePosition2XValue(300), centre, 0.5);
+        f.d.ScrollBarKeyDown(&bar, VK_ADD_KEY);
+        EXPECT_DOUBLE_EQ(f.item->ZoomFactor, amplitudeKeys ? 1.875 : 1.875 * 1.25);
+        EXPECT_NEAR(f.item->AmplitudeFactor, amplitudeKeys ? 1.2f : 1.0f, 1e-5f);
+    }
+}
+
+TEST(Interaction, FlatBarClicksStepTheViewVisibly) {
+    // Its position runs to Max while the view runs to Max - PageSize: the steps are scaled so
+    // that an arrow moves the view a tenth of a page and the track a page, at any zoom.
+    for (const double zoom : {1.25, 4.0, 40.0}) {
+        Fixture f;
+        f.d.SetScrollBarType(gdsbtFlat);
+        f.d.ZoomTo(zoom);
+        TSampleFlatScrollBar& bar = f.d.Flat;
+        const int last = f.d.GetScrollMax() - 600;
+        const int arrow = bar.ElementRects()[feArrowSecond].center().x();
+        testing::press(bar, QPoint(arrow, 5));
+        testing::release(bar, QPoint(arrow, 5));
+        EXPECT_NEAR(f.d.GetScrollPosition(), std::min(60, last), 1) << zoom;
+        const int track = bar.ElementRects()[feTrackAfter].center().x();
+        testing::press(bar, QPoint(track, 5));
+        testing::release(bar, QPoint(track, 5));
+        EXPECT_NEAR(f.d.GetScrollPosition(), std::min(660, last), 1) << zoom;
+        EXPECT_DOUBLE_EQ(f.item->GetViewScrollPosition(), f.d.GetScrollPosition()) << zoom;
+    }
+}
+
+TEST(Interaction, WheelZoomKeepsThePointersTime) {
+    struct Case {
+        const char* name;
+        double zoom;
+        int from;   // view position before
+        int column; // pointer column
+        int delta;
+        bool end; // the view ends at the file's end afterwards
+    };
+    const std::vector<Case> cases = {
+        {"in, mid-file", 4.0, 900, 150, 120, false},
+        {"out, mid-file", 4.0, 900, 450, -120, false},
+        {"in at the end, right edge", 4.0, 1800, 599, 120, true},
+        {"out at the end, right edge", 4.0, 1800, 599, -120, true},
+        {"in at the end, middle", 4.0, 1800, 300, 120, false},
+        {"in at the start, left edge", 4.0, 0, 0, 120, false},
+        {"out to the whole file", 1.25, 150, 500, -120, false},
+    };
+    for (TGraphDisplayScrollBarType type : {gdsbtWindows, gdsbtFlat}) {
+        for (const Case& c : cases) {
+            const std::string name = std::string(c.name) + (type == gdsbtFlat ? ", flat" : "");
+            Fixture f;
+            f.d.SetScrollBarType(type);
+            f.d.ZoomTo(c.zoom);
+            f.d.ScrollTo(c.from);
+            ASSERT_EQ(f.d.GetScrollPosition(), c.from) << name;
+            const double before = f.d.MousePosition2XValue(c.column);
+            f.d.PanelMouseWheel(c.delta, c.column);
+            const double zoom = f.item->ZoomFactor;
+            ASSERT_NE(zoom, c.zoom) << name;
+            // One scroll unit of rounding: a pixel or less of the panel.
+            const double unit = 600.0 / (600.0 * zoom);
+            if (zoom > 1.0) {
+                EXPECT_NEAR(f.d.MousePosition2XValue(c.column), before, unit) << name;
+            }
+            const int last = f.d.GetScrollMax() - 600;
+            if (c.end) {
+                EXPECT_EQ(f.d.GetScrollPosition(), std::max(0, last)) << name;
+            }
+            EXPECT_GE(f.d.GetScrollPosition(), 0) << name;
+            EXPECT_LE(f.d.GetScrollPosition(), std::max(0, last)) << name;
+            EXPECT_DOUBLE_EQ(f.item->GetViewScrollPosition(), f.d.GetScrollPosition()) << name;
+        }
+    }
+    // A notch that changes no zoom (out of the whole file) never moves the view.
+    Fixture f;
+    f.d.PanelMouseWheel(-120, 17);
+    EXPECT_EQ(f.d.GetScrollPosition(), 0);
+    EXPECT_DOUBLE_EQ(f.item->ZoomFactor, 1.0);
+}
+
+TEST(Interaction, SidewaysWheelScrolls) {
+    for (TGraphDisplayScrollBarType type : {gdsbtWindows, gdsbtFlat}) {
+        Fixture f;
+        f.d.SetScrollBarType(type);
+        f.d.ZoomTo(4.0);
+        f.d.ScrollTo(900);
+        f.d.HorizontalWheel(-120); // tilted right: on towards the end
+        EXPECT_EQ(f.d.GetScrollPosition(), 960);
+        f.d.HorizontalWheel(240);
+        EXPECT_EQ(f.d.GetScrollPosition(), 840);
+        f.d.HorizontalWheel(120 * 100);
+        EXPECT_EQ(f.d.GetScrollPosition(), 0);
+        EXPECT_DOUBLE_EQ(f.item->ZoomFactor, 4.0); // never a zoom
+        EXPECT_DOUBLE_EQ(f.item->GetViewScrollPosition(), 0.0);
+    }
+    TestDisplay empty; // no pane: nothing escapes
+    EXPECT_NO_THROW(empty.HorizontalWheel(120));
 }
 
 // ---- the widget: which child reports what, with which sender
@@ -471,23 +680,37 @@ TEST(InteractionWidget, KeysGoThroughTheStandardBar) {
     QObject* sender = nullptr;
     f.d.OnPlay = [&](QObject* s, TGraphDisplayItem*, double) { sender = s; };
 
-    // the flat bar is in use: the control stands in for the hidden standard bar
+    // the flat bar is in use: the control stands in for the hidden standard bar, and the
+    // navigation keys move the flat bar, the one shown
     testing::key(f.d, Qt::Key_Space);
     EXPECT_EQ(sender, f.d.ScrollBar());
     testing::key(f.d, Qt::Key_Right);
-    EXPECT_EQ(f.d.ScrollBar()->Position(), 0); // one page: nowhere to go
-    EXPECT_DOUBLE_EQ(f.item->ViewPosition, 0.0);
+    EXPECT_EQ(f.d.GetScrollPosition(), 0); // one page: nowhere to go
+    testing::key(f.d, Qt::Key_Plus);
+    testing::key(f.d, Qt::Key_Equal); // the same key without shift
+    EXPECT_DOUBLE_EQ(f.item->ZoomFactor, 1.5625);
+    testing::key(f.d, Qt::Key_End);
+    EXPECT_EQ(f.d.GetScrollPosition(), 937 - 600);
+    EXPECT_EQ(f.d.ScrollBar()->Position(), 0); // the hidden bar stays
+    testing::key(f.d, Qt::Key_Left);
+    EXPECT_EQ(f.d.GetScrollPosition(), 937 - 600 - 60);
+    EXPECT_DOUBLE_EQ(f.item->ViewPosition, (937.0 - 660.0) / 600.0 * 1000.0);
+    testing::key(f.d, Qt::Key_Home);
+    EXPECT_EQ(f.d.GetScrollPosition(), 0);
+    testing::key(f.d, Qt::Key_Minus);
+    EXPECT_DOUBLE_EQ(f.item->ZoomFactor, 1.171875);
+
+    // with the standard bar in use its keys move it once, by the display's steps
     f.item->ZoomFactor = 2.0;
     f.d.SetScrollBarType(gdsbtWindows);
     f.d.UpdateScrollRange();
     f.d.SetScrollPosition(0);
     testing::key(*f.d.ScrollBar(), Qt::Key_Right);
+    EXPECT_EQ(f.d.ScrollBar()->Position(), 60);
     testing::key(*f.d.ScrollBar(), Qt::Key_PageDown);
-    EXPECT_EQ(f.d.ScrollBar()->Position(), 11);
-    EXPECT_DOUBLE_EQ(f.item->ViewPosition, 11.0 / 1200.0 * 1000.0);
-    testing::key(*f.d.ScrollBar(), Qt::Key_End); // the last page, not past it
     EXPECT_EQ(f.d.ScrollBar()->Position(), 600);
-    testing::key(*f.d.ScrollBar(), Qt::Key_Right);
+    EXPECT_DOUBLE_EQ(f.item->ViewPosition, 600.0 / 1200.0 * 1000.0);
+    testing::key(*f.d.ScrollBar(), Qt::Key_Right); // the last page, not past it
     EXPECT_EQ(f.d.ScrollBar()->Position(), 600);
     testing::key(*f.d.ScrollBar(), Qt::Key_Home);
     EXPECT_EQ(f.d.ScrollBar()->Position(), 0);
@@ -499,6 +722,103 @@ TEST(InteractionWidget, KeysGoThroughTheStandardBar) {
     sender = nullptr;
     testing::key(*f.d.FlatScrollBar(), Qt::Key_Space);
     EXPECT_EQ(sender, f.d.FlatScrollBar());
+}
+
+TEST(InteractionWidget, WheelOverEveryPartZoomsAboutThePointerOrScrollsSideways) {
+    WidgetFixture f;
+    f.d.SetScrollBarType(gdsbtFlat);
+    f.d.Initialize(0);
+    f.item->ZoomFactor = 4.0;
+    f.d.UpdateScrollRange();
+    f.d.ScrollTo(900);
+    TSampleFlatScrollBar& flat = *f.d.FlatScrollBar();
+    const auto sideways = [](QWidget& w, int dx) {
+        QWheelEvent e(QPointF(5, 5), w.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(dx, 0),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&w, &e);
+    };
+    int expected = 900;
+    for (QWidget* w : {static_cast<QWidget*>(f.d.Panel()), static_cast<QWidget*>(&flat),
+                       static_cast<QWidget*>(f.d.ScrollBar()), static_cast<QWidget*>(&f.d)}) {
+        sideways(*w, -120);
+        expected += 60;
+        EXPECT_EQ(f.d.GetScrollPosition(), expected);
+        EXPECT_DOUBLE_EQ(f.item->ZoomFactor, 4.0); // a sideways turn never zooms
+    }
+    EXPECT_TRUE(f.log.empty()); // nor is it a notch the host hears of
+
+    // A notch over the flat bar keeps the time above the pointer where it was.
+    const int column = f.d.Panel()->width() / 4;
+    const double before = f.d.MousePosition2XValue(column);
+    testing::wheel(flat, 120, QPoint(column, 5));
+    EXPECT_DOUBLE_EQ(f.item->ZoomFactor, 5.0);
+    EXPECT_NEAR(f.d.MousePosition2XValue(column), before, 1000.0 / 3000.0);
+}
+
+TEST(InteractionWidget, MarkerDragsFromRealEventsMergedLateOrLeaving) {
+    // Pointer events as the window system delivers them to the panel: a press on the marker,
+    // one move far away (the moves in between were merged), the release. Then a drag that
+    // leaves the panel on either side while the button is held.
+    WidgetFixture f;
+    f.d.Initialize(0);
+    QWidget& panel = *f.d.Panel();
+    const int w = panel.width();
+    TGraphDisplayMarker& marker = f.item->Markers.Add();
+    marker.X = 500.0; // column w / 2
+    const auto column = [&](double x) { return std::min(w - 1, static_cast<int>(x / 1000.0 * w)); };
+
+    struct Case {
+        const char* name;
+        int to;
+        double expected;
+    };
+    const std::vector<Case> cases = {
+        {"one move far right", w - 20, (w - 20) * 1000.0 / w},
+        {"one move far left", 15, 15 * 1000.0 / w},
+        {"past the right edge", w + 300, 1000.0},
+        {"past the left edge", -300, 0.0},
+    };
+    for (const Case& c : cases) {
+        const QPoint at(column(marker.X), 40);
+        testing::move(panel, at);
+        ASSERT_EQ(f.d.HoverMarkerIndex(), 0) << c.name;
+        testing::press(panel, at);
+        testing::move(panel, QPoint(c.to, 40), Qt::LeftButton);
+        testing::release(panel, QPoint(c.to, 40));
+        EXPECT_NEAR(marker.X, c.expected, 1000.0 / w) << c.name;
+        EXPECT_GE(marker.X, 0.0) << c.name;
+        EXPECT_LE(marker.X, 1000.0) << c.name;
+        EXPECT_DOUBLE_EQ(f.item->SelectionStart, 0.0) << c.name; // never a selection drag
+    }
+}
+
+TEST(InteractionWidget, MovesLeaveTheKeysInATextFieldAndClicksTakeThem) {
+    WidgetFixture f;
+    f.d.SetScrollBarType(gdsbtFlat);
+    f.d.Initialize(0);
+    QLineEdit edit(&f.host);
+    edit.move(420, 10);
+    edit.show();
+    f.host.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f.host, kWindowWaitMs));
+    edit.setFocus();
+    ASSERT_TRUE(edit.hasFocus());
+    testing::move(*f.d.Panel(), QPoint(30, 30));
+    testing::move(*f.d.Panel(), QPoint(60, 40));
+    EXPECT_TRUE(edit.hasFocus()); // brushing past the waveform steals nothing
+    QTest::keyClicks(&edit, QStringLiteral("a b"));
+    EXPECT_EQ(edit.text(), QStringLiteral("a b"));
+    testing::press(*f.d.Panel(), QPoint(60, 40));
+    testing::release(*f.d.Panel(), QPoint(60, 40));
+    EXPECT_TRUE(f.d.hasFocus()); // a click gives the display the keys
+
+    // Away from a text field (a button has the focus), a move takes them as before.
+    QPushButton button(&f.host);
+    button.move(420, 60);
+    button.show();
+    button.setFocus();
+    testing::move(*f.d.Panel(), QPoint(30, 30));
+    EXPECT_TRUE(f.d.hasFocus());
 }
 
 TEST(InteractionWidget, DraggingTheFlatScrollerMovesTheView) {

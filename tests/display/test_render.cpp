@@ -268,6 +268,75 @@ TEST(TextLayout, AxisXLabelsLegendAndCaption) {
     EXPECT_FALSE(LegendPositions(2, 0, 4, 12, 600, 300, three)[0].has_value());
 }
 
+TEST(TextLayout, XLabelsThinOutRatherThanOverlap) {
+    // Nine labels 60 px apart (a 600-px panel, 10 divisions), of a given text width.
+    const auto centres = [](int n, double spacing) {
+        std::vector<double> c;
+        for (int i = 1; i <= n; ++i) {
+            c.push_back(spacing * i);
+        }
+        return c;
+    };
+    struct Case {
+        const char* name;
+        double spacing;
+        int width;
+        int stride;
+    };
+    const std::vector<Case> cases = {
+        {"room for all", 60.0, 40, 1},      {"exactly the gap", 60.0, 52, 1},
+        {"one pixel short", 60.0, 53, 2},   {"every second", 60.0, 100, 2},
+        {"every fifth", 30.0, 100, 5},      {"the middle one only", 10.0, 500, 5},
+        {"narrow panel", 52.0, 70, 2},
+    };
+    for (const Case& c : cases) {
+        const std::vector<double> cs = centres(9, c.spacing);
+        const std::vector<int> widths(cs.size(), c.width);
+        EXPECT_EQ(LabelStride(cs, widths, 8), c.stride) << c.name;
+    }
+    // Widths differ: the widest neighbours decide.
+    EXPECT_EQ(LabelStride({60, 120, 180}, {30, 70, 30}, 8), 1);
+    EXPECT_EQ(LabelStride({60, 120, 180}, {30, 90, 30}, 8), 2);
+    EXPECT_EQ(LabelStride({}, {}, 8), 1);
+}
+
+TEST(TextLayout, MarkerTextsStackWhereTheyWouldMeet) {
+    // Lefts ascending; each takes the lowest row where it clears the text before it.
+    EXPECT_EQ(StackedTextRows({0, 100, 200}, {50, 50, 50}, 8, 3), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(StackedTextRows({0, 30, 60, 90}, {50, 50, 50, 50}, 8, 3),
+              (std::vector<int>{0, 1, 0, 1}));
+    EXPECT_EQ(StackedTextRows({0, 5, 10, 15}, {50, 50, 50, 50}, 8, 3),
+              (std::vector<int>{0, 1, 2, -1})); // no room left: not drawn
+    EXPECT_TRUE(StackedTextRows({}, {}, 8, 3).empty());
+}
+
+TEST(TextLayout, ReadableTextColours) {
+    constexpr std::uint32_t black = 0xFF000000;
+    constexpr std::uint32_t white = 0xFFFFFFFF;
+    EXPECT_NEAR(ContrastRatio(black, white), 21.0, 1e-9);
+    EXPECT_NEAR(ContrastRatio(white, white), 1.0, 1e-9);
+    struct Case {
+        const char* name;
+        std::uint32_t text, background;
+    };
+    const std::vector<Case> cases = {
+        {"the editor's legend green on black", 0xFF008000, black},
+        {"dark red on black", 0xFF800000, black},
+        {"yellow on white", 0xFFFFFF00, white},
+        {"grey on mid grey", 0xFF777777, 0xFF808080},
+    };
+    for (const Case& c : cases) {
+        const std::uint32_t r = ReadableTextColor(c.text, c.background, 4.5);
+        EXPECT_GE(ContrastRatio(r, c.background), 4.5) << c.name;
+        EXPECT_EQ(r & 0xFF000000u, c.text & 0xFF000000u) << c.name; // alpha kept
+    }
+    // Already readable: unchanged.
+    EXPECT_EQ(ReadableTextColor(0xFF00FF00, black, 4.5), 0xFF00FF00u);
+    // The hue survives: green stays green.
+    const std::uint32_t green = ReadableTextColor(0xFF008000, black, 4.5);
+    EXPECT_EQ(green & 0xFF00FF, 0u);
+}
+
 TEST(TextLayout, NumberFormats) {
     struct Case {
         double Value;

@@ -66,7 +66,9 @@ TEST(Shell, InitialState) {
     EXPECT_TRUE(d.ScrollBar()->isHidden());
     EXPECT_TRUE(d.FlatScrollBar()->isHidden());
     EXPECT_EQ(d.ScrollBar()->LargeChange(), 10);
-    EXPECT_EQ(d.FlatScrollBar()->LargeChange(), 10);
+    // The flat bar steps the view a tenth of a page (arrows) and a page (track).
+    EXPECT_EQ(d.FlatScrollBar()->SmallChange(), 60);
+    EXPECT_EQ(d.FlatScrollBar()->LargeChange(), 600);
     // the flat bar's own colours
     EXPECT_EQ(d.FlatScrollBar()->StyleScroller().Fill().ColorCold(), 0xFF00u);
     EXPECT_EQ(d.FlatScrollBar()->StyleArrow().Border().ColorDown(), 0xFFFFu);

@@ -4,6 +4,8 @@
 #include <display/silent_abort.h>
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
 
 #include <cstdio>
 #include <utility>
@@ -15,7 +17,29 @@ MessagePresenter& Presenter() {
     static MessagePresenter presenter;
     return presenter;
 }
+QuestionPresenter& Questioner() {
+    static QuestionPresenter presenter;
+    return presenter;
+}
 } // namespace
+
+bool AskYesNo(const QString& text) {
+    if (Questioner()) {
+        return Questioner()(text);
+    }
+    QMessageBox box(QMessageBox::Question, kApplicationTitle, text, QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    QPushButton* yes = box.addButton(QStringLiteral("Sim"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("Não"), QMessageBox::NoRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
+void SetQuestionPresenter(QuestionPresenter presenter) {
+    Questioner() = std::move(presenter);
+}
 
 void ShowMessage(const QString& text) {
     std::fprintf(stderr, "tavrela: %s\n", text.toLocal8Bit().constData());

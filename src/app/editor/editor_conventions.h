@@ -18,6 +18,15 @@ void ShowMessage(const QString& text);
 using MessagePresenter = std::function<void(const QString& text)>;
 void SetMessagePresenter(MessagePresenter presenter);
 
+/// Asks the operator a question with the buttons "Sim" and "Não" (a modal box captioned with
+/// the application title); true for "Sim".
+bool AskYesNo(const QString& text);
+
+/// Replaces how questions are asked (tests answer them instead of blocking on a box); an
+/// empty function restores the message box.
+using QuestionPresenter = std::function<bool(const QString& text)>;
+void SetQuestionPresenter(QuestionPresenter presenter);
+
 /// Runs one command or event handler: the silent abort ends it quietly; any other exception
 /// is shown with its own text and the program goes on. Returns false when it did not finish.
 bool RunGuarded(const std::function<void()>& command);

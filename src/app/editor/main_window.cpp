@@ -29,12 +29,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QFrame>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QToolButton>
-#include <QWheelEvent>
 
 #include <cmath>
 
@@ -55,6 +56,8 @@ const QString kWriteFailedMessage =
                    "outro processo.");
 const QString kSavedMessage = QStringLiteral("Marcações efetuadas com sucesso.");
 const QString kWavMessage = QStringLiteral("Não é possível gravar marcações em arquivos WAV.");
+const QString kKeepCommentQuestion =
+    QStringLiteral("O comentário foi alterado e não foi confirmado. Deseja mantê-lo?");
 
 // How often the decode lets the window process its events: at the render timer's pace, which
 // keeps the progress bar, the drawing and the labels alive; more often would only slow the
@@ -359,12 +362,10 @@ void TfrmTavrela::ZoomStep(int Delta) {
     if (GraphDisplay3D1->Items().Count() == 0) {
         SilentAbort();
     }
-    // One notch, as if the operator turned the wheel over the display where the pointer is.
+    // One notch of the display's own wheel handling, about the middle of the view: the
+    // pointer is on the button, so its position says nothing about where to zoom.
     GraphDisplay3D1->setFocus();
-    const QPoint global = QCursor::pos();
-    QWheelEvent notch(QPointF(GraphDisplay3D1->mapFromGlobal(global)), QPointF(global), QPoint(),
-                      QPoint(0, Delta), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QCoreApplication::sendEvent(GraphDisplay3D1, &notch);
+    GraphDisplay3D1->ControlMouseWheel(Delta);
 }
 
 void TfrmTavrela::btnZoomMaisClick() {
@@ -388,6 +389,14 @@ void TfrmTavrela::SaveMarkers() {
         // There is no tag writer for WAV files: say so and leave everything as it is.
         ShowMessage(kWavMessage);
         SilentAbort();
+    }
+    // A comment typed but not confirmed would otherwise be dropped without a word.
+    if (!pnlComentario->isHidden() && edtComentario->toPlainText() != Comment) {
+        if (AskYesNo(kKeepCommentQuestion)) {
+            btnConfirmarComentarioClick();
+        } else {
+            btnCancelarComentarioClick();
+        }
     }
     TGraphDisplayItem& pane = display.Items()[0];
     MarkerTexts texts = CurrentTexts();
@@ -482,6 +491,12 @@ void TfrmTavrela::ConfigureDisplay() {
                                  std::size_t First, float* Out, std::size_t Count) {
         return GraphDisplay3D1NeedSampleRange(Curve->Channel, First, Out, Count);
     };
+    // Each marker names its kind beside its line: colours alone do not tell the intro's red
+    // from the stamp's dark red at a glance.
+    d.OnNeedMarkerText = [](QObject*, TGraphDisplayItem*, TGraphDisplayMarker* Marker) {
+        const std::optional<TMarkerKind> kind = MarkerKindOfColor(Marker->Color);
+        return kind ? MarkerLoadCaption(*kind) : QString();
+    };
 }
 
 std::size_t TfrmTavrela::GraphDisplay3D1NeedSampleRange(int Channel, std::size_t First,
@@ -514,6 +529,7 @@ QString TfrmTavrela::GraphDisplay3D1NeedAxisXText(double Value) {
 void TfrmTavrela::tmrRenderGraficoTimer() {
     GraphDisplay3D1->Render();
     UpdateTimeLabels();
+    Preview().FollowPlayState();
 }
 
 } // namespace tavrela

@@ -34,10 +34,9 @@ public:
 
     TGraphDisplayItems& Items() override { return W.GraphDisplay3D1->Items(); }
     int GetScrollPosition() override { return W.GraphDisplay3D1->GetScrollPosition(); }
-    void SetScrollPosition(int Value) override {
-        TGraphDisplay3D& display = *W.GraphDisplay3D1;
-        display.SetScrollPosition(Value);
-        display.ScrollBarChange();
+    void SetScrollPosition(int Value) override { W.GraphDisplay3D1->ScrollTo(Value); }
+    double ScrollUnitsPerPixel() const override {
+        return W.GraphDisplay3D1->ScrollUnitsPerPixel();
     }
     void ShowAll() override { W.GraphDisplay3D1->ShowAll(); }
     void SelectAll() override {
@@ -54,7 +53,14 @@ public:
         W.btnMoverOndas->setVisible(!On);
         W.GraphDisplay3D1->Panel()->setCursor(On ? Qt::OpenHandCursor : Qt::ArrowCursor);
     }
-    void ShowCommentPanel(bool Visible) override { W.pnlComentario->setVisible(Visible); }
+    void ShowCommentPanel(bool Visible) override {
+        W.pnlComentario->setVisible(Visible);
+        if (Visible) {
+            // Opened to be typed in: the keys go there at once, after the text.
+            W.edtComentario->setFocus(Qt::OtherFocusReason);
+            W.edtComentario->moveCursor(QTextCursor::End);
+        }
+    }
     QString CommentEditText() const override { return W.edtComentario->toPlainText(); }
     void SetCommentEditText(const QString& Text) override { W.edtComentario->setPlainText(Text); }
     std::optional<QString> ChooseJingle() override { return selectJingle(); }

@@ -120,6 +120,12 @@ std::vector<JingleRow> runJingleQuery(QSqlQuery& query, const QString& pattern) 
         if (cannotBeStoredInNames(error)) {
             return {};
         }
+        // Names of character set NONE that are no UTF8: read them as WIN1252 from now on.
+        if (error.databaseText().contains(QLatin1String("Malformed string")) &&
+            query.lastQuery() != kJingleQueryWin1252BytesSql &&
+            query.prepare(kJingleQueryWin1252BytesSql)) {
+            return runJingleQuery(query, pattern);
+        }
         throw JingleDatabaseError(error);
     }
     query.finish();

@@ -45,7 +45,10 @@ public:
 
     // Display navigation, in the display's integer scroll units (it clamps them).
     virtual int GetScrollPosition() = 0;
+    /// Moves the view so that GetScrollPosition reads Value (held inside the range).
     virtual void SetScrollPosition(int Value) = 0;
+    /// Scroll units per pixel column of the display.
+    virtual double ScrollUnitsPerPixel() const = 0;
     virtual void ShowAll() = 0;
     /// Selection back to the whole file, firing no selection event.
     virtual void SelectAll() = 0;

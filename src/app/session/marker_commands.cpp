@@ -139,8 +139,8 @@ void TMarkerCommands::OpenCommentPanel() {
     if (!HasPane()) {
         return;
     }
-    FView.ShowCommentPanel(true);
     FView.SetCommentEditText(F.Comment);
+    FView.ShowCommentPanel(true);
 }
 
 void TMarkerCommands::ConfirmComment() {
@@ -163,6 +163,7 @@ bool TMarkerCommands::MouseDown(TPointerButton Button, int X, int Y) {
     if (Button == TPointerButton::Left && FView.MoveModeShown()) {
         F.Dragging = true;
         F.DragStartX = X;
+        FDragStartScroll = FView.GetScrollPosition();
         return true;
     }
     return false;
@@ -173,14 +174,11 @@ void TMarkerCommands::MouseMove(int X, int Y) {
     if (!F.Dragging) {
         return;
     }
-    // Each move scrolls by the distance from the previous pointer position, so the waveform
-    // follows the hand instead of running ever further away from it.
-    const std::int64_t target =
-        static_cast<std::int64_t>(FView.GetScrollPosition()) + F.DragStartX - X;
-    F.DragStartX = X;
-    FView.SetScrollPosition(
-        static_cast<int>(std::clamp<std::int64_t>(target, std::numeric_limits<std::int32_t>::min(),
-                                                  std::numeric_limits<std::int32_t>::max())));
+    // Measured from the press, not from the last move: however many moves arrive, the point
+    // under the hand at the press stays under the hand.
+    const double shift = static_cast<double>(F.DragStartX - X) * FView.ScrollUnitsPerPixel();
+    FView.SetScrollPosition(std::clamp<std::int64_t>(
+        FDragStartScroll + std::llround(shift), 0, std::numeric_limits<std::int32_t>::max()));
 }
 
 void TMarkerCommands::MouseUp() {

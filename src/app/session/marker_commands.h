@@ -11,6 +11,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 namespace tavrela {
 
 /// Pointer buttons as the display reports them.
@@ -60,6 +62,7 @@ private:
 
     IEditorView& FView;
     TEditorFields F;
+    std::int64_t FDragStartScroll = 0; ///< the view's scroll position at a move-mode press
 };
 
 /// The scroll position of the file's end: `TotalX` rounded (halves to even) and held inside

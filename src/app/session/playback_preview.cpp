@@ -111,7 +111,25 @@ void TPlaybackPreview::Play(double Position) {
     // A stamp placed a moment ago must have its sync before the mixer gets there.
     UpdateStampSync();
     FEngine.play(F.Stream, false);
-    FView.ShowPlaying(true);
+    ShowPlaying(true);
+}
+
+void TPlaybackPreview::ShowPlaying(bool Playing) {
+    FShownPlaying = Playing;
+    FView.ShowPlaying(Playing);
+}
+
+void TPlaybackPreview::FollowPlayState() {
+    // A pause of the engine's own (the selection's end, a preview's end, the file's end)
+    // leaves "Stop" showing for a file that no longer plays; a click on it would do nothing
+    // the operator can hear.
+    if (!FShownPlaying) {
+        return;
+    }
+    const audio::ChannelState state = FEngine.isActive(F.Stream);
+    if (state == audio::ChannelState::Stopped || state == audio::ChannelState::Paused) {
+        ShowPlaying(false);
+    }
 }
 
 bool TPlaybackPreview::PlayClick() {
@@ -127,7 +145,7 @@ bool TPlaybackPreview::StopClick() {
         return false;
     }
     FEngine.stop(F.Stream);
-    FView.ShowPlaying(false);
+    ShowPlaying(false);
     return true;
 }
 
@@ -140,7 +158,7 @@ bool TPlaybackPreview::Pause() {
         return true;
     }
     FEngine.pause(F.Stream);
-    FView.ShowPlaying(false);
+    ShowPlaying(false);
     return true;
 }
 

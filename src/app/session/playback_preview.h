@@ -74,6 +74,8 @@ public:
     TGraphDisplayPlayStatus NeedPlayStatus() const;
     /// Length and position labels (only while a file is shown).
     void UpdateTimeLabels();
+    /// Shows "Play" again once the file stopped playing by itself, so one click plays it.
+    void FollowPlayState();
 
     /// Starts the stamp's jingle unless it is playing already.
     void StartStampJingle();
@@ -87,6 +89,7 @@ private:
     };
 
     bool HasPane() const;
+    void ShowPlaying(bool Playing);
     std::optional<double> KindX(TMarkerKind Kind) const;
     bool& Flag(TPreview Which);
     TPlacedSync& Placed(TPreview Which);
@@ -113,6 +116,7 @@ private:
     TPlacedSync FStamp;
     bool FPlayingFinal = false;
     double FFinalPreroll = kDefaultFinalPrerollSeconds;
+    bool FShownPlaying = false; ///< "Stop" is the button shown
 };
 
 } // namespace tavrela

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QPolygon>
 
+#include <algorithm>
+
 namespace tavrela {
 
 namespace {
@@ -49,7 +51,7 @@ TFatScrollBar::TFatScrollBar(QWidget* parent)
         s->OnChange = [this](TStyleProperty&) { paintAll(); };
     }
 
-    ScrollTimer.setInterval(50);
+    ScrollTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&ScrollTimer, &QTimer::timeout, this, [this] { timerTick(); });
 
     resize(150, ArrowWidthValue);
@@ -162,7 +164,7 @@ void TFatScrollBar::SetPageSize(int value) {
 
 void TFatScrollBar::SetScrollInterval(int value) {
     if (value > 0 && value < 10000) {
-        ScrollTimer.setInterval(value);
+        ScrollIntervalValue = value;
     }
 }
 
@@ -289,7 +291,12 @@ void TFatScrollBar::handleMove(QPoint pos, Qt::MouseButtons buttons) {
         if (Layout.ElementRects[static_cast<std::size_t>(i)].contains(pos)) {
             if (left && i == DownElement) {
                 setState(i, TElementState::Down);
-                startAction(i);
+                // Back on the held element: the repetition resumes. While it runs, moves
+                // leave it alone (restarting it on every move would never let it step).
+                if (i != feScroller && !ScrollTimer.isActive()) {
+                    RepeatElement = i;
+                    startRepeat(ScrollIntervalValue);
+                }
             } else {
                 setState(i, TElementState::Hot);
             }
@@ -345,26 +352,23 @@ void TFatScrollBar::startAction(int element) {
         DraggingValue = true;
         DragOffset = LastPos - Layout.ElementRects[feScroller].topLeft();
     } else {
+        // A click steps once; only a held button repeats.
         RepeatElement = element;
-        ScrollTimer.start(); // the first step comes one interval after the press
+        step(element);
+        startRepeat(std::max(RepeatDelay, ScrollIntervalValue));
     }
 }
 
-void TFatScrollBar::endAction() {
-    DraggingValue = false;
-    ScrollTimer.stop();
+void TFatScrollBar::startRepeat(int delay) {
+    RepeatDelayValue = delay;
+    RepeatSteps = 0;
+    RepeatClock.start();
+    ScrollTimer.start(delay);
 }
 
-void TFatScrollBar::timerTick() {
-    const bool inside =
-        RepeatElement >= 0 && RepeatElement < 5 &&
-        Layout.ElementRects[static_cast<std::size_t>(RepeatElement)].contains(LastPos);
-    if (!inside || RepeatElement != DownElement) {
-        ScrollTimer.stop();
-        handleMove(LastPos, LastButtons);
-        return;
-    }
-    switch (RepeatElement) {
+bool TFatScrollBar::step(int element) {
+    const int before = PositionValue;
+    switch (element) {
     case feArrowFirst:
         SetPosition(std::max(PositionValue - SmallChangeValue, MinValue));
         break;
@@ -379,6 +383,34 @@ void TFatScrollBar::timerTick() {
         break;
     default:
         break;
+    }
+    return PositionValue != before;
+}
+
+void TFatScrollBar::endAction() {
+    DraggingValue = false;
+    ScrollTimer.stop();
+}
+
+void TFatScrollBar::timerTick() {
+    const auto inside = [this] {
+        return RepeatElement >= 0 && RepeatElement < 5 &&
+               Layout.ElementRects[static_cast<std::size_t>(RepeatElement)].contains(LastPos);
+    };
+    if (!inside() || RepeatElement != DownElement) {
+        ScrollTimer.stop();
+        handleMove(LastPos, LastButtons);
+        return;
+    }
+    ScrollTimer.setInterval(ScrollIntervalValue);
+    // Every step due by now, one per interval after the delay, however late this tick came.
+    const long long due = 1 + (RepeatClock.elapsed() - RepeatDelayValue) / ScrollIntervalValue;
+    while (RepeatSteps < due) {
+        ++RepeatSteps;
+        // Paging stops where the scroller reaches the pointer: the track part under it ends.
+        if (!inside() || !step(RepeatElement)) {
+            break;
+        }
     }
 }
 

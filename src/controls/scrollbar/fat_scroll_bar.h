@@ -5,6 +5,7 @@
 #include "style_property.h"
 #include "tcolor.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTimer>
 #include <QWidget>
@@ -45,8 +46,11 @@ public:
     int PageSize() const { return PageSizeValue; }
     void SetPageSize(int value);
     /// Repeat interval of a held arrow or track part, in milliseconds (1 … 9999).
-    int ScrollInterval() const { return ScrollTimer.interval(); }
+    int ScrollInterval() const { return ScrollIntervalValue; }
     void SetScrollInterval(int value);
+    /// A press on an arrow or a track part steps at once; held this long (milliseconds), it
+    /// repeats every ScrollInterval.
+    static constexpr int RepeatDelay = 300;
 
     TStyleProperty& StyleArrow() { return StyleArrowValue; }
     TStyleProperty& StyleArrowButton() { return StyleArrowButtonValue; }
@@ -93,6 +97,10 @@ private:
     void setState(int element, TElementState state);
     void handleMove(QPoint pos, Qt::MouseButtons buttons);
     void startAction(int element);
+    /// (Re)starts the repetition of RepeatElement; the first step is due after `delay`.
+    void startRepeat(int delay);
+    /// One step of `element`; false when it cannot move any further.
+    bool step(int element);
     void endAction();
     void timerTick();
     void dragScroller(QPoint pos);
@@ -122,6 +130,12 @@ private:
     Qt::MouseButtons LastButtons;
     QImage Buffer;
     QTimer ScrollTimer;
+    int ScrollIntervalValue = 50;
+    // The repetition keeps its rate when the event loop is late: steps are counted from
+    // the clock, not from the ticks.
+    QElapsedTimer RepeatClock;
+    int RepeatDelayValue = 0;
+    long long RepeatSteps = 0;
 };
 
 } // namespace tavrela

@@ -18,6 +18,7 @@ namespace tavrela {
 class TGraphDisplayItems;
 class TGraphDisplayItem;
 class TGraphDisplayGraphItem;
+class TGraphDisplayMarker;
 class TRenderPanel;
 
 /// A failure of the renderer; its message begins with "Error". Raised only while the
@@ -97,6 +98,13 @@ public:
     /// Label texts from the host; nullopt when the event is not assigned.
     virtual std::optional<QString> NeedAxisXText(TGraphDisplayItem& Item, double Value) = 0;
     virtual std::optional<QString> NeedAxisYText(TGraphDisplayItem& Item, double Value) = 0;
+    /// The text drawn beside a marker; nullopt (the default) or empty for none.
+    virtual std::optional<QString> NeedMarkerText(TGraphDisplayItem& Item,
+                                                  TGraphDisplayMarker& Marker) {
+        (void)Item;
+        (void)Marker;
+        return std::nullopt;
+    }
 };
 
 } // namespace tavrela

@@ -92,6 +92,8 @@ public:
     void DrawAxisXLabels(TGraphDisplayItem& Item);
     void DrawLegend(TGraphDisplayItem& Item);
     void DrawCaption(TGraphDisplayItem& Item);
+    /// The host's short texts beside the markers of pane `Index`, above the bottom labels.
+    void DrawMarkerTexts(int Index, TGraphDisplayItem& Item);
 
     /// The device of a pane (nullptr when it has none).
     static GlDevice* Device(const TGraphDisplayItem& Item);

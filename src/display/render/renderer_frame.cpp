@@ -4,6 +4,7 @@
 #include "display/model/items.h"
 #include "column_geometry.h"
 #include "gl/gl_device.h"
+#include "overlay_geometry.h"
 #include "render_panel.h"
 #include "sample_geometry.h"
 #include "text_layout.h"
@@ -11,8 +12,10 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace tavrela {
 
@@ -187,8 +190,8 @@ std::uint64_t TGraphDisplayRenderer::FrameKey(TGraphDisplayItem& Item,
     HashFont(h, Item.Legend.Font);
     HashFont(h, Item.Caption.Font);
     h << Item.Markers.Visible << Item.Markers.Count();
-    for (const TGraphDisplayMarker& marker : Item.Markers) {
-        h << marker.X << marker.Color;
+    for (TGraphDisplayMarker& marker : Item.Markers) {
+        h << marker.X << marker.Color << FHost.NeedMarkerText(Item, marker).value_or(QString());
     }
     h << Item.GraphItems.Count();
     for (const TGraphDisplayGraphItem& graph : Item.GraphItems) {
@@ -433,6 +436,9 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
         DrawAxisXLabels(item);
         DrawLegend(item);
         DrawCaption(item);
+        if (overlays) {
+            DrawMarkerTexts(Index, item);
+        }
 
         FHost.AfterD3DRender(item);
         d.EndScene();
@@ -513,6 +519,19 @@ void TGraphDisplayRenderer::DrawCurveColumns(TGraphDisplayItem& Item, int GraphI
 // ------------------------------------------------------------------ texts
 
 namespace {
+constexpr int kLabelGap = 8;              // pixels between two drawn x labels at least
+constexpr double kMinTextContrast = 7.0; // texts over the curves, against the background
+// A text that lies over the waveform: a one-pixel rim of the background around every glyph
+// keeps it readable whatever is drawn beneath.
+void DrawTextOverCurves(GlDevice& Device, GlFont& Font, const QString& Text, int X, int Y,
+                        TD3DColor Color, TD3DColor Background) {
+    const TD3DColor rim = Background | 0xFF000000u;
+    for (const auto& [dx, dy] : {std::pair{-1, 0}, std::pair{1, 0}, std::pair{0, -1},
+                                 std::pair{0, 1}}) {
+        Device.DrawText(Font, Text, X + dx, Y + dy, rim);
+    }
+    Device.DrawText(Font, Text, X, Y, Color);
+}
 QChar DecimalSeparator() {
     const QString point = QLocale().decimalPoint();
     return point.isEmpty() ? QLatin1Char('.') : point.front();
@@ -574,16 +593,28 @@ void TGraphDisplayRenderer::DrawAxisXLabels(TGraphDisplayItem& Item) {
     const TD3DColor color = ColorToD3D(axis.Font.Color);
     const std::vector<TAxisXLabel> labels = AxisXLabels(
         axis.Divisions, FHost.GetScrollPosition(), FHost.GetScrollMax(), Item.XMax, panel.width());
+    std::vector<QString> texts;
+    std::vector<double> centres;
+    std::vector<int> widths;
     for (const TAxisXLabel& label : labels) {
         const std::optional<QString> hostText = FHost.NeedAxisXText(Item, label.Value);
-        const QString text = hostText
-                                 ? *hostText
+        texts.push_back(hostText ? *hostText
                                  : FloatToStrF(label.Value, axis.Format, axis.Precision,
-                                               axis.Digits, DecimalSeparator(), GroupSeparator());
-        if (font == nullptr) {
+                                               axis.Digits, DecimalSeparator(), GroupSeparator()));
+        centres.push_back(label.X);
+        widths.push_back(font != nullptr ? device->MeasureText(*font, texts.back()) : 0);
+    }
+    if (font == nullptr) {
+        return;
+    }
+    // A narrow panel shows every second or fifth label rather than texts run together.
+    const int stride = LabelStride(centres, widths, kLabelGap);
+    for (std::size_t k = 1; k <= texts.size(); ++k) {
+        if (k % static_cast<std::size_t>(stride) != 0) {
             continue;
         }
-        const int left = CentredLeft(label.X, device->MeasureText(*font, text));
+        const QString& text = texts[k - 1];
+        const int left = CentredLeft(centres[k - 1], widths[k - 1]);
         if (axis.LabelSide == 0 || axis.LabelSide == 2) {
             device->DrawText(*font, text, left, panel.height() - 1 - fs, color);
         }
@@ -609,7 +640,69 @@ void TGraphDisplayRenderer::DrawLegend(TGraphDisplayItem& Item) {
     for (int i = 0; i < Item.GraphItems.Count(); ++i) {
         if (const auto& row = rows[static_cast<std::size_t>(i)]) {
             const TGraphDisplayGraphItem& graph = Item.GraphItems[i];
-            device->DrawText(*font, graph.Caption, row->X, row->Y, ColorToD3D(graph.Color));
+            // The curve's colour, made readable against the background where it is not.
+            const TD3DColor background = ColorToD3D(Item.BackgroundColor);
+            const TD3DColor color =
+                ReadableTextColor(ColorToD3D(graph.Color), background, kMinTextContrast);
+            DrawTextOverCurves(*device, *font, graph.Caption, row->X, row->Y, color, background);
+        }
+    }
+}
+
+void TGraphDisplayRenderer::DrawMarkerTexts(int Index, TGraphDisplayItem& Item) {
+    GlDevice* device = Device(Item);
+    const TGraphDisplayItemAxisX& axis = Item.Axis.AxisX;
+    GlFont* font = Font(axis.D3DFont);
+    if (!Item.Markers.Visible || device == nullptr || font == nullptr ||
+        !SetGraphItemTransform(Index, 0)) {
+        return;
+    }
+    const TRenderPanel& panel = FHost.Panel();
+    const int width = panel.width();
+    struct TText {
+        QString Text;
+        int Left;
+        int Width;
+        TD3DColor Color;
+    };
+    std::vector<TText> texts;
+    for (TGraphDisplayMarker& marker : Item.Markers) {
+        const std::optional<QString> text = FHost.NeedMarkerText(Item, marker);
+        const float x = MarkerVertexX(marker.X, Item.XMax, Item.MaxPrimitiveCount());
+        if (!text || text->isEmpty() || x < 0.0f) {
+            continue;
+        }
+        const double column = device->WindowX(x, 0.0, 1.0);
+        if (!std::isfinite(column) || column < 0.0 || column > width) {
+            continue;
+        }
+        const int w = device->MeasureText(*font, *text);
+        // Right of the line, or left of it where the panel ends.
+        int left = static_cast<int>(column) + 3;
+        if (left + w > width) {
+            left = static_cast<int>(column) - 3 - w;
+        }
+        texts.push_back({*text, left, w,
+                         ReadableTextColor(ColorToD3D(marker.Color),
+                                           ColorToD3D(Item.BackgroundColor), kMinTextContrast)});
+    }
+    std::sort(texts.begin(), texts.end(),
+              [](const TText& a, const TText& b) { return a.Left < b.Left; });
+    std::vector<int> lefts;
+    std::vector<int> widths;
+    for (const TText& t : texts) {
+        lefts.push_back(t.Left);
+        widths.push_back(t.Width);
+    }
+    const std::vector<int> rows = StackedTextRows(lefts, widths, kLabelGap, 3);
+    const int fs = axis.Font.Size;
+    const bool bottomLabels = axis.LabelsVisible && (axis.LabelSide == 0 || axis.LabelSide == 2);
+    const int base = panel.height() - 1 - (bottomLabels ? fs + 3 : 0);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (rows[i] >= 0) {
+            const int y = base - (rows[i] + 1) * (fs + 4);
+            DrawTextOverCurves(*device, *font, texts[i].Text, texts[i].Left, y, texts[i].Color,
+                               ColorToD3D(Item.BackgroundColor));
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace tavrela {
 
@@ -281,6 +282,95 @@ std::vector<std::optional<TTextPosition>> LegendPositions(int DisplayMode, int C
         break;
     }
     return out;
+}
+
+int LabelStride(const std::vector<double>& Centres, const std::vector<int>& Widths, int Gap) {
+    const std::size_t n = std::min(Centres.size(), Widths.size());
+    const auto fits = [&](std::size_t stride) {
+        double lastRight = 0.0;
+        bool first = true;
+        for (std::size_t k = stride; k <= n; k += stride) {
+            const double half = Widths[k - 1] / 2.0;
+            if (!first && Centres[k - 1] - half < lastRight + Gap) {
+                return false;
+            }
+            lastRight = Centres[k - 1] + half;
+            first = false;
+        }
+        return true;
+    };
+    std::size_t stride = 1;
+    for (int i = 0; stride < n && !fits(stride); ++i) {
+        stride = (i % 3 == 0) ? stride * 2 : (i % 3 == 1) ? stride / 2 * 5 : stride * 2;
+    }
+    return static_cast<int>(stride);
+}
+
+std::vector<int> StackedTextRows(const std::vector<int>& Lefts, const std::vector<int>& Widths,
+                                 int Gap, int MaxRows) {
+    const std::size_t n = std::min(Lefts.size(), Widths.size());
+    std::vector<int> rows(n, -1);
+    // Right edge of the last text of each row.
+    std::vector<long long> ends(static_cast<std::size_t>(std::max(0, MaxRows)),
+                                std::numeric_limits<long long>::min() / 2);
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t r = 0; r < ends.size(); ++r) {
+            if (Lefts[i] >= ends[r] + Gap) {
+                rows[i] = static_cast<int>(r);
+                ends[r] = static_cast<long long>(Lefts[i]) + Widths[i];
+                break;
+            }
+        }
+    }
+    return rows;
+}
+
+namespace {
+double Linear(unsigned Channel) {
+    const double c = Channel / 255.0;
+    return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+double Luminance(std::uint32_t Color) {
+    return 0.2126 * Linear((Color >> 16) & 0xFF) + 0.7152 * Linear((Color >> 8) & 0xFF) +
+           0.0722 * Linear(Color & 0xFF);
+}
+} // namespace
+
+double ContrastRatio(std::uint32_t A, std::uint32_t B) {
+    const double a = Luminance(A);
+    const double b = Luminance(B);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+std::uint32_t ReadableTextColor(std::uint32_t Text, std::uint32_t Background, double MinRatio) {
+    const std::uint32_t alpha = Text & 0xFF000000u;
+    Text &= 0xFFFFFFu;
+    const bool lightBackground = Luminance(Background) > 0.18;
+    std::uint32_t c = Text;
+    // Darker: every channel an eighth down. Lighter: every channel an eighth up while none is
+    // at full strength, then an eighth of the way to white. Scaling keeps the hue.
+    for (int i = 0; i < 64 && ContrastRatio(c, Background) < MinRatio; ++i) {
+        int ch[3] = {static_cast<int>((c >> 16) & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                     static_cast<int>(c & 0xFF)};
+        const int top = std::max({ch[0], ch[1], ch[2]});
+        for (int& v : ch) {
+            if (lightBackground) {
+                v -= (v + 7) / 8;
+            } else if (top > 0 && top < 255) {
+                v = std::min(255, v + v * ((top + 7) / 8) / top);
+            } else {
+                v += (255 - v + 7) / 8;
+            }
+        }
+        const std::uint32_t next = static_cast<std::uint32_t>(std::clamp(ch[0], 0, 255)) << 16 |
+                                   static_cast<std::uint32_t>(std::clamp(ch[1], 0, 255)) << 8 |
+                                   static_cast<std::uint32_t>(std::clamp(ch[2], 0, 255));
+        if (next == c) {
+            break;
+        }
+        c = next;
+    }
+    return alpha | c;
 }
 
 int CentredLeft(double X, int TextWidth) {

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <optional>
 #include <vector>
 
@@ -50,6 +51,25 @@ struct TAxisXLabel {
 /// Divisions - 1 labels over the visible window; the edges are not labelled.
 std::vector<TAxisXLabel> AxisXLabels(int Divisions, int ScrollPosition, int ScrollMax, double XMax,
                                      int Width);
+
+/// Every how many x labels one is drawn so that no two drawn texts come closer than Gap
+/// pixels: 1, 2, 5, 10, 20, 50, ... the first that fits. Label k (1-based) is drawn when k is
+/// a multiple of the stride, so the chosen ones stay put while the view scrolls. Centres
+/// ascend; Widths are the texts' measured widths.
+int LabelStride(const std::vector<double>& Centres, const std::vector<int>& Widths, int Gap);
+
+/// Rows for texts that must not run into each other (Lefts ascending): each takes the lowest
+/// of MaxRows rows where it keeps Gap pixels from the text before it; -1 when none has room.
+std::vector<int> StackedTextRows(const std::vector<int>& Lefts, const std::vector<int>& Widths,
+                                 int Gap, int MaxRows);
+
+/// Contrast ratio of two drawing colours (0xAARRGGBB, alpha ignored) as the web's
+/// accessibility rules define it: 1 … 21.
+double ContrastRatio(std::uint32_t A, std::uint32_t B);
+/// `Text` darkened (on a light background) or lightened (on a dark one) in small steps until
+/// it stands out from `Background` with at least `MinRatio`; unchanged when it already does.
+/// Alpha is kept.
+std::uint32_t ReadableTextColor(std::uint32_t Text, std::uint32_t Background, double MinRatio);
 
 /// Where a curve's legend row goes: its lane and channel.
 struct TLegendCurve {
