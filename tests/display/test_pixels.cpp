@@ -328,14 +328,20 @@ TEST(RenderPixels, MarkerLinesAndHover) {
     EXPECT_EQ(Pixel(d.Frame(), redColumn, 150), kBlack);
 }
 
-TEST(RenderPixels, SelectionBandAndCursor) {
-    FakeDisplay d(QSize(400, 300));
-    TGraphDisplayItem& pane = d.AddQuietPane(2);
+// A pane of x 0 ... 1000 with no curve drawn and the selection 250 ... 500 shown.
+TGraphDisplayItem& SelectionPane(FakeDisplay& D) {
+    TGraphDisplayItem& pane = D.AddQuietPane(2);
     FakeDisplay::AddCurve(pane, 2000, 0.5f, 3, 0x00FF00).Visible = false;
     pane.SetXMax(1000.0);
     pane.SelectionStart = 250.0;
     pane.SelectionEnd = 500.0;
-    d.Props.ShowSelection = true;
+    D.Props.ShowSelection = true;
+    return pane;
+}
+
+TEST(RenderPixels, SelectionBandAndCursor) {
+    FakeDisplay d(QSize(400, 300));
+    TGraphDisplayItem& pane = SelectionPane(d);
     d.Props.ShowCursor = true;
     d.Props.SolidCursor = true;
     d.Playback = 750.0;
@@ -364,12 +370,7 @@ TEST(RenderPixels, AMarkerOnASelectionEdgeStaysVisible) {
     // A marker placed at the selection start lands on the column of the selection's opaque
     // edge; it is drawn over it, blended as over the waveform.
     FakeDisplay d(QSize(400, 300));
-    TGraphDisplayItem& pane = d.AddQuietPane(2);
-    FakeDisplay::AddCurve(pane, 2000, 0.5f, 3, 0x00FF00).Visible = false;
-    pane.SetXMax(1000.0);
-    pane.SelectionStart = 250.0;
-    pane.SelectionEnd = 500.0;
-    d.Props.ShowSelection = true;
+    TGraphDisplayItem& pane = SelectionPane(d);
     for (const double x : {pane.SelectionStart, pane.SelectionEnd}) {
         TGraphDisplayMarker& marker = pane.Markers.Add();
         marker.X = x;
