@@ -66,11 +66,12 @@ function(tavrela_pure_library target)
     endforeach()
 endfunction()
 
-# tavrela_test(NAME SOURCES... LIBS... [QT]): one GoogleTest executable, its cases found when
-# CTest runs (not at build time, so tests that need a display or services still build
-# anywhere). QT gives it a main() that creates a QApplication first.
+# tavrela_test(NAME SOURCES... LIBS... [QT] [SOUND]): one GoogleTest executable, its cases found
+# when CTest runs (not at build time, so tests that need a display or services still build
+# anywhere). QT gives it a main() that creates a QApplication first; SOUND makes its cases take
+# turns on the test sound server.
 function(tavrela_test name)
-    cmake_parse_arguments(T "QT" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "QT;SOUND" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
     if(T_QT)
         find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Test)
         add_executable(${name} ${T_SOURCES} ${PROJECT_SOURCE_DIR}/tests/common/qt_test_main.cpp)
@@ -91,6 +92,10 @@ function(tavrela_test name)
         # Tests that show windows take turns on the shared virtual X server: a window of one
         # test can otherwise cover another test's window, which then never counts as exposed.
         list(APPEND _props RESOURCE_LOCK x11_display)
+    elseif(T_SOUND)
+        # Tests that record the shared sound server's sink take turns: two tones played at once
+        # would arrive mixed, and one busy-machine test would starve the other.
+        list(APPEND _props RESOURCE_LOCK pulse_sink)
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
                          PROPERTIES ${_props})

@@ -6,9 +6,15 @@
 //  - play_cpu_percent: CPU time of one core the engine needs per second of audio while it
 //    plays a 48 kHz file (resampled) with a jingle mixed in, over 10 s on the null output;
 //  - sync_error_frames: how far from a sync a pause from its callback leaves the heard
-//    position and the last sample that reached the output (0 is exact).
+//    position and the last sample that reached the output (0 is exact);
+//  - heard_ratio_loaded / longest_gap_ms: 10 s of a tone played through the default device
+//    while one busy thread per core loads the machine, recorded from the PulseAudio sink's
+//    monitor: sounding time over the time from the first to the last sound (1.0: no gap), and
+//    the longest silence inside. Needs a PulseAudio server (TAVRELA_TEST_PULSE_SINK names the
+//    sink; the default sink otherwise); skipped without one.
 
 #include "audio/engine.h"
+#include "sink_recording.h"
 
 #include <mpg123.h>
 
@@ -20,9 +26,11 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace tavrela::audio;
+namespace soundcheck = tavrela::soundcheck;
 namespace fs = std::filesystem;
 
 namespace {
@@ -173,9 +181,79 @@ void syncBenchmark(const fs::path& file) {
     std::printf("sync_error_frames: %ld frames\n", worst);
 }
 
+std::vector<float> decodeFile(const fs::path& file, int& channels) {
+    Engine engine(EngineOptions{false, true, 50});
+    const ChannelHandle h = engine.createStream(
+        file, ChannelFlags::Float | ChannelFlags::Prescan | ChannelFlags::Decode);
+    std::vector<float> all;
+    channels = h != 0 ? engine.info(h)->channels : 0;
+    std::vector<float> block(static_cast<std::size_t>(std::max(channels, 1)) * 512);
+    while (h != 0) {
+        const std::uint32_t got = engine.getData(
+            h, block.data(), static_cast<std::uint32_t>(block.size() * sizeof(float)));
+        if (got == kDataError || got == 0) {
+            break;
+        }
+        all.insert(all.end(), block.begin(), block.begin() + got / sizeof(float));
+    }
+    engine.freeStream(h);
+    return all;
+}
+
+void loadedPlaybackBenchmark(const fs::path& dir) {
+    const char* sinkName = std::getenv("TAVRELA_TEST_PULSE_SINK");
+    const std::string monitor = sinkName != nullptr && *sinkName != '\0'
+                                    ? std::string(sinkName) + ".monitor"
+                                    : std::string("@DEFAULT_MONITOR@");
+    const fs::path tone = dir / "tone10.wav";
+    const fs::path recording = dir / "loaded.wav";
+    if (!fs::exists(tone) && !run("sox -R -n -r 44100 -c 2 -b 16 '" + tone.string() +
+                                  "' synth 10 sine 1000 vol 0.5 2>/dev/null")) {
+        std::printf("heard_ratio_loaded: skipped (no sox)\n");
+        return;
+    }
+    fs::remove(recording);
+    {
+        Engine engine;
+        if (!engine.init(-1, 44100)) {
+            std::printf("heard_ratio_loaded: skipped (no output device)\n");
+            return;
+        }
+        soundcheck::SinkRecorder recorder(monitor, recording.string());
+        if (!recorder.waitUntilRecording()) {
+            std::printf("heard_ratio_loaded: skipped (cannot record %s)\n", monitor.c_str());
+            return;
+        }
+        const ChannelHandle h = engine.createStream(tone, ChannelFlags::Float | ChannelFlags::Prescan);
+        {
+            soundcheck::BusyCores busy;
+            engine.play(h);
+            // Until the end was heard (a stalled output could take longer than 10 s).
+            for (int i = 0; i < 1200 && engine.isActive(h) == ChannelState::Playing; ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        recorder.stop();
+    }
+    int channels = 0;
+    const std::vector<float> rec = decodeFile(recording, channels);
+    if (channels != 2) {
+        std::printf("heard_ratio_loaded: skipped (no recording from %s)\n", monitor.c_str());
+        return;
+    }
+    const soundcheck::Continuity c = soundcheck::measureContinuity(rec, 44100);
+    std::printf("heard_ms_loaded: %.0f ms\n", c.heardMs);
+    std::printf("played_ms_loaded: %.0f ms\n", c.spanMs);
+    std::printf("longest_gap_ms: %.0f ms\n", c.longestGapMs);
+    std::printf("heard_ratio_loaded: %.3f\n", c.ratio());
+}
+
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    // `bench-audio loaded`: only the playback under load (the others take a while).
+    const bool onlyLoaded = argc > 1 && std::string(argv[1]) == "loaded";
     const fs::path dir = fs::temp_directory_path() / "tavrela-bench-audio";
     fs::create_directories(dir);
     const fs::path wav = dir / "music.wav";
@@ -201,10 +279,15 @@ int main() {
         }
         fs::remove(wav);
     }
+    if (onlyLoaded) {
+        loadedPlaybackBenchmark(dir);
+        return 0;
+    }
     const double cbrRatio = decodeBenchmark(cbr, "cbr320");
     const double vbrRatio = decodeBenchmark(vbr, "vbr_v2");
     std::printf("decode_vs_floor: %.3f\n", std::max(cbrRatio, vbrRatio));
     playBenchmark(music48, jingle);
     syncBenchmark(music48);
+    loadedPlaybackBenchmark(dir);
     return 0;
 }

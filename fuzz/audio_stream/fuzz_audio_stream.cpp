@@ -9,6 +9,14 @@
 
 using namespace tavrela::audio;
 
+// libsndfile leaves the Vorbis info of a malformed Ogg stream allocated on one error path (the
+// program holds no handle that could free it). That one allocation is not a leak of ours; the
+// target suppresses it itself, so that it fuzzes with leak checking on also when run by hand.
+// Every other leak stays fatal.
+extern "C" const char* __lsan_default_suppressions() {
+    return "leak:vorbis_info_init\n";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static Engine engine(EngineOptions{false, true, 50});
     const auto flags = ChannelFlags::Float | ChannelFlags::Prescan | ChannelFlags::Decode;

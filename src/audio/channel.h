@@ -4,12 +4,12 @@
 #include "audio/dsp/position_map.h"
 #include "audio/dsp/resampler.h"
 #include "audio/engine.h"
+#include "audio/pi_mutex.h"
 
 #include <atomic>
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace tavrela::audio {
@@ -47,7 +47,7 @@ struct Channel {
     /// Notes that `made` resampled output frames went out at output frame `outAt`.
     void noteResampled(std::uint64_t outAt, std::size_t made, double ratio);
 
-    std::mutex mutex;
+    PiMutex mutex;
     const ChannelHandle handle;
     ChannelInfo info;
     std::unique_ptr<Decoder> decoder;

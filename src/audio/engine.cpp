@@ -6,10 +6,12 @@
 #include "audio/dsp/frame_ring.h"
 #include "audio/dsp/mix.h"
 #include "audio/output/output.h"
+#include "audio/output/thread_priority.h"
 
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <unordered_map>
 
@@ -18,6 +20,9 @@ namespace {
 
 // Module channels are rendered at this rate until an output fixes another.
 constexpr int kDefaultModuleRate = 44100;
+// How long the output keeps running after the last sound was heard before the device is
+// stopped: a pause and a new Play a moment later reuse the running stream.
+constexpr int kIdleStopMs = 500;
 
 } // namespace
 
@@ -79,13 +84,18 @@ struct Engine::Impl {
     }
 
     // ---- output clock ------------------------------------------------------------------
-    /// The output frame being heard now.
+    /// The output frame being heard now: what the output took from the ring, less what is
+    /// still queued in the device. A device that starts holds only what it took since; a
+    /// stopped one has played everything it took.
     std::uint64_t heardOut() const {
         if (!ring) {
             return 0;
         }
         const std::uint64_t read = ring->readTotal();
-        return read > latencyFrames ? read - latencyFrames : 0;
+        if (!outputRunning.load()) {
+            return read;
+        }
+        return read - std::min<std::uint64_t>(latencyFrames, read - readAtStart.load());
     }
 
     /// Effective state of a playback channel: one whose end has been heard is stopped.
@@ -123,10 +133,13 @@ struct Engine::Impl {
     // ---- mixing (engine thread, or the caller of advanceClock) ---------------------------
     /// Renders up to `frames` output frames of a playing channel into `out` (zeroed stereo),
     /// from output frame `outStart` on.
-    void renderChannel(const std::shared_ptr<Channel>& channelPtr, float* out, std::size_t frames,
+    /// Returns whether the channel took part in the mix.
+    bool renderChannel(const std::shared_ptr<Channel>& channelPtr, float* out, std::size_t frames,
                        std::uint64_t outStart) {
         Channel& ch = *channelPtr;
         std::unique_lock lock(ch.mutex);
+        const bool active = !ch.freed &&
+                            (ch.state == ChannelState::Playing || ch.draining) && !ch.mixEnded;
         const int rate = outputRate.load();
         const bool resample = ch.info.sampleRate != rate;
         if (resample && (!ch.resampler || ch.resamplerRate != rate)) {
@@ -219,6 +232,7 @@ struct Engine::Impl {
                 ch.endAfterDrain = true;
             }
         }
+        return active;
     }
 
     /// Mixes blocks until the ring holds the wanted amount ahead of the output.
@@ -239,13 +253,17 @@ struct Engine::Impl {
             }
             std::fill(mix.begin(), mix.end(), 0.0f);
             const std::uint64_t outStart = ring->writtenTotal();
+            bool sounding = false;
             for (const auto& channel : active) {
                 std::fill(block.begin(), block.end(), 0.0f);
-                renderChannel(channel, block.data(), kBlockFrames, outStart);
+                sounding = renderChannel(channel, block.data(), kBlockFrames, outStart) || sounding;
                 mixInto(mix.data(), block.data(), mix.size());
             }
             active.clear();
             ring->write(mix.data(), kBlockFrames);
+            if (sounding) {
+                lastSoundEnd = ring->writtenTotal();
+            }
         }
     }
 
@@ -259,14 +277,66 @@ struct Engine::Impl {
     }
 
     void run() {
+        // Above ordinary work, so a busy machine does not starve the ring. The thread never
+        // waits for the interface thread: it takes only short locks the callers hold briefly.
+        mixerPriority = raiseThreadPriority();
         const auto period = std::chrono::milliseconds(std::clamp(options.bufferMs / 5, 2, 20));
         std::unique_lock lock(wakeMutex);
         while (running) {
             lock.unlock();
-            pump();
+            serviceOutput();
             lock.lock();
             wakeCondition.wait_for(lock, period, [this] { return wake || !running; });
             wake = false;
+        }
+    }
+
+    /// Mixer thread: keeps the ring filled while the output runs, starts the output when a
+    /// channel was asked to play, and stops it once nothing has sounded for a while, so an
+    /// idle editor holds no running stream (and a busy machine can make it underrun nothing).
+    void serviceOutput() {
+        const bool startWanted = startRequested.exchange(false);
+        if (!outputRunning.load() && !startWanted) {
+            return;
+        }
+        pump(); // a starting output finds the first sound ready in the ring
+        std::lock_guard lock(outputMutex);
+        if (!output) {
+            return;
+        }
+        if (!outputRunning.load()) {
+            if (startWanted) { // not when stop() stopped it meanwhile
+                startOutput();
+            }
+            return;
+        }
+        const auto idleFrames =
+            static_cast<std::uint64_t>(outputRate.load()) * kIdleStopMs / 1000;
+        if (!startWanted && heardOut() >= lastSoundEnd + idleFrames) {
+            output->stop(); // returns once the device has played what it holds
+            outputRunning = false;
+            // Only silence is left in the ring; the next Play starts with its own sound.
+            ring->discard();
+        }
+    }
+
+    /// Starts the output (under outputMutex).
+    void startOutput() {
+        readAtStart = ring->readTotal();
+        outputRunning = true;
+        if (!output->start()) {
+            outputRunning = false;
+            return;
+        }
+        // The idle time counts from the start.
+        lastSoundEnd = std::max(lastSoundEnd, ring->writtenTotal());
+    }
+
+    /// Stops the output (under outputMutex); what it took from the ring counts as heard.
+    void stopOutput() {
+        if (output && outputRunning.load()) {
+            output->stop();
+            outputRunning = false;
         }
     }
 
@@ -278,14 +348,18 @@ struct Engine::Impl {
         wakeCondition.notify_one();
     }
 
-    bool ensureOutputRunning() {
-        if (!output) {
-            return false;
+    /// A channel was asked to play: the mixer thread starts the output (at once with a manual
+    /// clock, which has no mixer thread).
+    void requestOutput() {
+        if (mixer.joinable()) {
+            startRequested = true;
+            wakeMixer();
+            return;
         }
-        if (!outputRunning.exchange(true)) {
-            output->start();
+        std::lock_guard lock(outputMutex);
+        if (output && !outputRunning.load()) {
+            startOutput();
         }
-        return true;
     }
 
     void shutdown() {
@@ -297,11 +371,13 @@ struct Engine::Impl {
         if (mixer.joinable()) {
             mixer.join();
         }
-        if (output) {
-            output->stop();
+        {
+            std::lock_guard lock(outputMutex);
+            stopOutput();
             output.reset();
         }
         outputRunning = false;
+        startRequested = false;
         nullOutput = nullptr;
         outputRate = 0;
         std::unordered_map<ChannelHandle, std::shared_ptr<Channel>> gone;
@@ -317,28 +393,33 @@ struct Engine::Impl {
     }
 
     EngineOptions options;
-    mutable std::mutex tableMutex;
+    mutable PiMutex tableMutex;
     std::unordered_map<ChannelHandle, std::shared_ptr<Channel>> channels;
     ChannelHandle nextHandle = 1;
     std::atomic<SyncHandle> nextSync{1};
-    std::recursive_mutex fireMutex; // held while sync callbacks run; they may re-enter
+    RecursivePiMutex fireMutex; // held while sync callbacks run; they may re-enter
 
+    std::mutex outputMutex; // held while the output starts or stops
     std::unique_ptr<Output> output;
     NullOutput* nullOutput = nullptr; // output, when it is the null output
     std::atomic<bool> outputRunning{false};
+    std::atomic<bool> startRequested{false};
+    std::atomic<std::uint64_t> readAtStart{0}; // ring's read total when the output started
+    std::uint64_t lastSoundEnd = 0;            // output frame after the last one with sound
+    ThreadPriority mixerPriority = ThreadPriority::Normal;
     std::atomic<int> outputRate{0};
     std::size_t latencyFrames = 0;
     std::unique_ptr<FrameRing> ring;
     std::size_t targetFrames = 0;
 
-    std::mutex pumpMutex;
+    PiMutex pumpMutex;
     std::vector<std::shared_ptr<Channel>> active;
     std::vector<float> mix = std::vector<float>(kBlockFrames * 2);
     std::vector<float> block = std::vector<float>(kBlockFrames * 2);
 
     std::thread mixer;
-    std::mutex wakeMutex;
-    std::condition_variable wakeCondition;
+    PiMutex wakeMutex;
+    std::condition_variable_any wakeCondition;
     bool running = false;
     bool wake = false;
 };
@@ -373,16 +454,23 @@ bool Engine::init(int device, int sampleRate) {
     const int rate = d.output->rate();
     d.outputRate = rate;
     d.latencyFrames = d.output->latencyFrames();
+    // Ready beyond what the device holds: a starting device takes its whole buffer at once,
+    // and the mix-ahead must still cover the mixer's own delays after that.
     d.targetFrames = std::max<std::size_t>(
-        kBlockFrames, static_cast<std::size_t>(rate) *
-                          static_cast<std::size_t>(std::max(d.options.bufferMs, 1)) / 1000);
+        kBlockFrames, d.latencyFrames + static_cast<std::size_t>(rate) *
+                                            static_cast<std::size_t>(std::max(d.options.bufferMs, 1)) /
+                                            1000);
     d.ring = std::make_unique<FrameRing>(d.targetFrames + 2 * kBlockFrames, 2);
-    d.pump(); // the output starts with a full buffer
-    if (!d.options.manualClock) {
+    d.lastSoundEnd = 0;
+    if (d.options.manualClock) {
+        // The test clock: the output runs from the start, with a full buffer.
+        d.pump();
+        d.requestOutput();
+    } else {
+        // The output starts with the first play().
         d.running = true;
         d.mixer = std::thread([&d] { d.run(); });
     }
-    d.ensureOutputRunning();
     return d.output->isDevice();
 }
 
@@ -390,8 +478,16 @@ bool Engine::hasDevice() const {
     return impl_->output && impl_->output->isDevice();
 }
 
+bool Engine::isOutputRunning() const {
+    return impl_->outputRunning.load();
+}
+
 int Engine::outputRate() const {
     return impl_->outputRate.load();
+}
+
+std::string Engine::outputDescription() const {
+    return impl_->output ? impl_->output->description() : std::string();
 }
 
 void Engine::stop() {
@@ -409,9 +505,9 @@ void Engine::stop() {
             channel->state = ChannelState::Paused;
         }
     }
-    if (d.output && d.outputRunning.exchange(false)) {
-        d.output->stop();
-    }
+    std::lock_guard lock(d.outputMutex);
+    d.startRequested = false;
+    d.stopOutput();
 }
 
 void Engine::free() {
@@ -554,8 +650,7 @@ bool Engine::play(ChannelHandle channel, bool restart) {
         ch->restartResampler();
         ch->state = ChannelState::Playing;
     }
-    d.ensureOutputRunning();
-    d.wakeMixer();
+    d.requestOutput();
     return true;
 }
 

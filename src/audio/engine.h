@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace tavrela::audio {
@@ -81,7 +82,9 @@ inline constexpr std::uint32_t kDataError = 0xFFFFFFFFu;
 struct EngineOptions {
     bool openDevice = true;   ///< false: init() never tries a device and uses the null output
     bool manualClock = false; ///< the null output advances only through advanceClock()
-    int bufferMs = 50;        ///< mixed audio kept ready ahead of the output, in milliseconds
+    /// Mixed audio kept ready beyond what the output device holds, in milliseconds: room for
+    /// a busy machine to delay the mixer.
+    int bufferMs = 60;
 };
 
 /// The engine: output device, mixer thread and every channel. Freeing it releases all.
@@ -101,8 +104,14 @@ public:
     bool init(int device = -1, int sampleRate = 44100);
     /// True while a real output device plays the mix (false on the null output).
     bool hasDevice() const;
+    /// True while the output runs. It starts with the first play() and stops on its own once
+    /// nothing has sounded for half a second, so an idle program holds no running stream.
+    bool isOutputRunning() const;
     /// Sample rate the mix is played at, in Hz (0 before init()).
     int outputRate() const;
+    /// The output chosen by init(): device name, sound system, rate and latency, or the null
+    /// output; empty before init().
+    std::string outputDescription() const;
     /// Stops all output: every playing channel is paused and the device halts until a play().
     void stop();
     /// Releases the device and every channel; init() may be called again afterwards.

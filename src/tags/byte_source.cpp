@@ -6,12 +6,15 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tavrela::tags {
 
 FileSource::FileSource(const std::string& fileName) {
-    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO for reading would otherwise wait for a writer forever.
+    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0) {
+        error_ = errno;
         return;
     }
     struct stat st {};
@@ -23,8 +26,23 @@ FileSource::FileSource(const std::string& fileName) {
     length_ = static_cast<std::uint64_t>(st.st_size);
 }
 
+FileSource FileSource::Borrowing(int fd) {
+    FileSource s;
+    s.owned_ = false;
+    struct stat st {};
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        s.fd_ = fd;
+        s.length_ = static_cast<std::uint64_t>(st.st_size);
+    }
+    return s;
+}
+
+FileSource::FileSource(FileSource&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), owned_(other.owned_), length_(other.length_),
+      error_(other.error_) {}
+
 FileSource::~FileSource() {
-    if (fd_ >= 0) {
+    if (fd_ >= 0 && owned_) {
         ::close(fd_);
     }
 }
@@ -36,7 +54,13 @@ std::size_t FileSource::ReadAt(std::uint64_t offset, std::uint8_t* out, std::siz
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        if (n <= 0) {
+        if (n < 0) {
+            if (error_ == 0) {
+                error_ = errno;
+            }
+            break;
+        }
+        if (n == 0) {
             break;
         }
         done += static_cast<std::size_t>(n);

@@ -479,26 +479,22 @@ std::vector<std::string> Id3v2FramesWithoutV23Form(const ByteSource& source) {
 }
 
 bool TID3v2::SaveToFile(const std::string& FileName) const {
-    Bytes tag;
-    bool needRewrite = true;
-    std::uint32_t oldSize = 0;
-    bool hadTag = false;
-    {
-        const FileSource source(FileName);
+    return SaveTo(FileName, nullptr).Ok();
+}
+
+SaveResult TID3v2::SaveTo(const std::string& FileName, const HeldFile* held) const {
+    const auto render = [this](const ByteSource& current, bool& needRewrite,
+                               std::uint64_t& replaced) {
         Id3v2Header header;
-        if (!ReadId3v2Header(source, header)) {
-            return false;
+        if (!ReadId3v2Header(current, header)) {
+            return Bytes{};
         }
-        hadTag = header.IsId3();
-        tag = RenderTag(source, needRewrite, oldSize);
-    }
-    if (tag.empty()) {
-        return false;
-    }
-    if (needRewrite) {
-        return RewriteFileWithHead(FileName, tag, hadTag ? oldSize : 0);
-    }
-    return OverwriteFileStart(FileName, tag);
+        std::uint32_t oldSize = 0;
+        Bytes tag = RenderTag(current, needRewrite, oldSize);
+        replaced = header.IsId3() ? oldSize : 0;
+        return tag;
+    };
+    return SaveFileHead(FileName, render, held);
 }
 
 } // namespace tavrela::tags

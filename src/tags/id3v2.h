@@ -2,6 +2,7 @@
 // TID3v2: the ID3v2 tag at the start of an MP3 file, read into named text fields (the playout
 // marker frames among them) and written back as a version 2.3 tag.
 #include "byte_source.h"
+#include "file_rewrite.h"
 #include "text_codec.h"
 
 #include <cstdint>
@@ -21,6 +22,9 @@ public:
     bool ReadFrom(const ByteSource& source);
     /// Rebuilds the file's tag from the fields; true when it was written.
     bool SaveToFile(const std::string& FileName) const;
+    /// As SaveToFile, saying why nothing was written; `held` is the file as it was read
+    /// (null: no earlier read to compare with).
+    SaveResult SaveTo(const std::string& FileName, const HeldFile* held) const;
 
     /// The tag SaveToFile would write over a file with the given content, and whether the
     /// whole file must be rewritten (it does not fit the old tag's space). Empty when the

@@ -20,6 +20,10 @@ namespace {
 // The file whose tag ID3v2Tag holds. Writing rebuilds the tag from those fields, so a write
 // is refused unless they were read from the same file (else its texts would be wiped).
 std::string g_id3v2ReadFrom;
+// The MP3 file as its tag was read, held open until the analysers are released: a save
+// writes only if it is still that file, unchanged.
+std::unique_ptr<HeldFile> g_held;
+SaveResult g_lastWrite;
 
 const char* const kYes = "Sim";
 const char* const kNo = "N\xC3\xA3o";
@@ -150,6 +154,7 @@ void CreateTagObjects(const std::string& Extension) {
     ID3v2Tag.reset();
     WAVFile.reset();
     g_id3v2ReadFrom.clear();
+    g_held.reset();
     if (IsMp3Extension(Extension)) {
         MPEGFile = std::make_unique<TMPEGaudio>();
         ID3v1Tag = std::make_unique<TID3v1>();
@@ -167,6 +172,7 @@ void ClearTag() {
 void ReadTag(const std::string& FileName) {
     ClearTag();
     g_id3v2ReadFrom.clear();
+    g_held.reset();
     if (FileName.empty()) {
         return;
     }
@@ -185,8 +191,15 @@ void ReadTag(const std::string& FileName) {
         t.Duration = FormatDecimalComma(WAVFile->Duration(), 3) + " seg.";
         return;
     }
+    // Every reader reads through one descriptor; the read ends however ReadTag returns.
+    g_held = std::make_unique<HeldFile>(FileName);
+    struct EndRead {
+        HeldFile& held;
+        ~EndRead() { held.EndRead(); }
+    } endRead{*g_held};
+    const ByteSource& source = g_held->Source();
     TMPEGaudio& m = *MPEGFile;
-    if (!m.ReadFromFile(FileName)) {
+    if (!m.ReadFrom(source)) {
         return;
     }
     if (!m.Valid()) {
@@ -210,7 +223,7 @@ void ReadTag(const std::string& FileName) {
     t.AudioEncoder = m.EncoderText();
 
     TID3v2& v2 = *ID3v2Tag;
-    if (!v2.ReadFromFile(FileName)) {
+    if (!v2.ReadFrom(source)) {
         return;
     }
     g_id3v2ReadFrom = FileName;
@@ -251,7 +264,7 @@ void ReadTag(const std::string& FileName) {
         return;
     }
     TID3v1& v1 = *ID3v1Tag;
-    if (!v1.ReadFromFile(FileName)) {
+    if (!v1.ReadFrom(source)) {
         t.TagPresent = kNo;
         return;
     }
@@ -280,7 +293,9 @@ bool WriteMarkerTag(const std::string& FileName, const std::string& Title,
                     const std::string& AudioStart, const std::string& AudioEnd,
                     const std::string& ChorusStart, const std::string& ChorusEnd,
                     const std::string& MixPoint) {
+    g_lastWrite = {};
     if (!RegularFileExists(FileName)) {
+        g_lastWrite.Error = SaveError::Missing;
         return false;
     }
     const Tag& c = CurrentTag;
@@ -299,6 +314,7 @@ bool WriteMarkerTag(const std::string& FileName, const std::string& Title,
         track = static_cast<std::uint16_t>(*n);
     }
     if (!ID3v2Tag || g_id3v2ReadFrom != FileName) {
+        g_lastWrite.Error = SaveError::NotWritable;
         return false;
     }
     TID3v2& v2 = *ID3v2Tag;
@@ -337,7 +353,17 @@ bool WriteMarkerTag(const std::string& FileName, const std::string& Title,
     v2.Copyright = TrimControls(c.Copyright);
     v2.Link = TrimControls(c.Link);
     v2.FrameTCAD.assign(1, 'S'); // every save marks the file
-    return v2.SaveToFile(FileName);
+    g_lastWrite = v2.SaveTo(FileName, g_held.get());
+    if (g_lastWrite.Ok()) {
+        // The file now holds what was written: a second save compares with that.
+        g_held = std::make_unique<HeldFile>(FileName);
+        g_held->EndRead();
+    }
+    return g_lastWrite.Ok();
+}
+
+const SaveResult& LastWriteResult() {
+    return g_lastWrite;
 }
 
 void FreeTagObjects(const std::string& Extension) {
@@ -347,6 +373,7 @@ void FreeTagObjects(const std::string& Extension) {
         ID3v1Tag.reset();
         ID3v2Tag.reset();
         g_id3v2ReadFrom.clear();
+        g_held.reset();
     } else {
         WAVFile.reset();
     }

@@ -103,6 +103,9 @@ bool WriteMarkerTag(const std::string& FileName, const std::string& Title,
                     const std::string& AudioStart, const std::string& AudioEnd,
                     const std::string& ChorusStart, const std::string& ChorusEnd,
                     const std::string& MixPoint);
+/// Why the last WriteMarkerTag wrote nothing (Ok() when it wrote). A write is also refused
+/// when the file could not be read completely or changed since ReadTag read it.
+const SaveResult& LastWriteResult();
 /// Releases the analysers of the extension's kind (and empties CurrentTag for MP3).
 void FreeTagObjects(const std::string& Extension);
 

@@ -1,5 +1,7 @@
 // tavrela-tag: shows the tag fields and stream facts of an audio file, and writes marker
 // frames exactly as the editor's save does. For station scripts and for checking files.
+#include "autocue_batch.h"
+#include "json_text.h"
 #include "tags/tag.h"
 
 #include <charconv>
@@ -7,12 +9,15 @@
 #include <iostream>
 #include <map>
 #include <stdexcept>
+#include <unistd.h>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace tavrela::tags;
+using tavrela::tools::JsonNumber;
+using tavrela::tools::JsonString;
 
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
@@ -31,7 +36,7 @@ int Usage(const std::string& problem) {
     if (!problem.empty()) {
         std::cerr << "tavrela-tag: " << problem << "\n";
     }
-    std::cerr << kUsageText;
+    std::cerr << kUsageText << tavrela::tools::kAutocueUsage;
     return kUsage;
 }
 
@@ -47,45 +52,6 @@ const std::map<std::string, MarkerFrame> kFrames = {
     {"TRFI", {&Tag::ChorusStart, 6}}, {"TRFF", {&Tag::ChorusEnd, 7}},
     {"TPMI", {&Tag::MixPoint, 8}},
 };
-
-std::string JsonString(const std::string& s) {
-    std::string out = "\"";
-    for (char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04x", c);
-                out += buf;
-            } else {
-                out += ch;
-            }
-        }
-    }
-    return out + "\"";
-}
-
-std::string JsonNumber(double v) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
-}
 
 void PrintJson(bool mp3) {
     std::string out = "{\n  \"fields\": {\n";
@@ -206,11 +172,10 @@ int Write(const std::vector<std::string>& args) {
         FreeTagObjects(ext);
         return kFailed;
     }
+    const SaveResult result = LastWriteResult();
     FreeTagObjects(ext);
     if (!written) {
-        std::cerr << "tavrela-tag: " << file
-                  << ": the tag was not written (not an MP3 file with a valid stream, or the "
-                     "file or its folder cannot be written)\n";
+        std::cerr << "tavrela-tag: " << file << ": not written: " << result.Message() << "\n";
         return kFailed;
     }
     for (const std::string& id : lost) {
@@ -235,8 +200,15 @@ int main(int argc, char** argv) {
     if (command == "write") {
         return Write(args);
     }
+    if (command == "autocue" || command == "loudness") {
+        // The progress line only on a terminal, so scripts and logs get the results alone.
+        std::ostream* progress = ::isatty(STDERR_FILENO) ? &std::cerr : nullptr;
+        return command == "autocue"
+                   ? tavrela::tools::RunAutocue(args, std::cout, std::cerr, progress)
+                   : tavrela::tools::RunLoudness(args, std::cout, std::cerr, progress);
+    }
     if (command == "--help" || command == "-h") {
-        std::cout << kUsageText;
+        std::cout << kUsageText << tavrela::tools::kAutocueUsage;
         return kOk;
     }
     if (command == "--version") {

@@ -89,5 +89,31 @@ TEST(EditorStoredMarkers, SaveTextsComeFromTheLastMarkerOfEachKindCutToEightChar
     EXPECT_EQ(texts.StampJingle, QStringLiteral("Vinhetas\\a.mp3"));
 }
 
+TEST(EditorStoredMarkers, ANegativeStoredTextStaysUnlessItsMarkerMoved) {
+    // "-00:05" loads at 5 s; written again from the marker it would become "00:05".
+    MarkerTexts stored;
+    stored.AudioStart = QStringLiteral("-00:05");
+    stored.Intro = QStringLiteral("-00:07");
+    stored.MixPoint = QStringLiteral("00:09");
+    TGraphDisplayItems items(nullptr);
+    TGraphDisplayItem& pane = items.Add();
+    for (const PlannedMarker& planned : PlanStoredMarkers(stored, kDuration, kTotalX).Markers) {
+        TGraphDisplayMarker& m = pane.Markers.Add();
+        m.X = planned.X;
+        m.Color = planned.Color;
+    }
+    ASSERT_EQ(pane.Markers.Count(), 3);
+    pane.Markers[0].X = SecondsToX(kDuration, 8.0, kTotalX); // the introduction was moved
+    MarkerTexts texts = stored;
+    ComputeSaveTexts(pane, kDuration, kTotalX, texts, stored);
+    EXPECT_EQ(texts.AudioStart, QStringLiteral("-00:05"));
+    EXPECT_EQ(texts.Intro, QStringLiteral("00:08"));
+    EXPECT_EQ(texts.MixPoint, QStringLiteral("00:09"));
+    // Removed: no text, whatever was stored.
+    pane.Markers.Delete(1);
+    ComputeSaveTexts(pane, kDuration, kTotalX, texts, stored);
+    EXPECT_TRUE(texts.AudioStart.isEmpty());
+}
+
 } // namespace
 } // namespace tavrela

@@ -450,7 +450,7 @@ TEST_F(EditorWindow, AFailedWriteKeepsTheWorkAndASecondPressRetries) {
     QTest::mouseClick(w.btnGravarMarcacoes, Qt::LeftButton);
     EXPECT_EQ(Messages(), QStringList{QStringLiteral(
                               "Não foi possível efetuar as marcações. O áudio pode estar sendo "
-                              "utilizado por outro processo.")});
+                              "utilizado por outro processo.\n\nO arquivo não existe mais.")});
     EXPECT_FALSE(terminated);
     ASSERT_EQ(w.GraphDisplay3D1->Items().Count(), 1);
     EXPECT_EQ(Pane().GraphItems.Count(), 2);
@@ -468,6 +468,38 @@ TEST_F(EditorWindow, AFailedWriteKeepsTheWorkAndASecondPressRetries) {
     const QByteArray after = ReadAll(mp3);
     EXPECT_EQ(FrameText(after, "TINT"), QByteArray("00:06"));
     EXPECT_EQ(FrameText(after, "TVIN"), QByteArray("Vinhetas\\x.mp3"));
+}
+
+TEST_F(EditorWindow, AFileChangedSinceItWasOpenedIsNotWritten) {
+    // Another program retags the file, or puts another song in its place, while the operator
+    // works: the save must not write this song's texts over that, and says why.
+    for (const bool replaced : {false, true}) {
+        const QString mp3 = MakeTaggedSong(dir);
+        TfrmTavrela& w = Open({mp3});
+        w.Comment = QStringLiteral("deste som");
+        if (replaced) {
+            const QString other = mp3 + QStringLiteral(".other");
+            ASSERT_TRUE(QFile::copy(mp3, other));
+            ASSERT_TRUE(QFile::remove(mp3));
+            ASSERT_TRUE(QFile::rename(other, mp3));
+        } else {
+            QFile f(mp3);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            f.seek(TagSize(ReadAll(mp3)) - 1); // a byte of the padding: another program's edit
+            f.write("x", 1);
+        }
+        const QByteArray changed = ReadAll(mp3);
+        shown.clear();
+        QTest::mouseClick(w.btnGravarMarcacoes, Qt::LeftButton);
+        ASSERT_EQ(Messages().size(), 1);
+        EXPECT_TRUE(Messages()[0].startsWith(QStringLiteral(
+            "Não foi possível efetuar as marcações. O áudio pode estar sendo utilizado por "
+            "outro processo.\n\nO arquivo foi alterado desde que foi aberto")))
+            << Messages()[0].toStdString();
+        EXPECT_FALSE(terminated);
+        EXPECT_EQ(ReadAll(mp3), changed);
+        window.reset();
+    }
 }
 
 TEST_F(EditorWindow, ClosingAfterEditsLeavesTheFileAsItWas) {

@@ -5,7 +5,10 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -403,12 +406,20 @@ TEST_F(JingleDialogUiTest, EscapeAndCloseBoxCancel) {
 // The stamp command's interface: modal, returns the file or nothing, errors as exceptions.
 TEST_F(JingleDialogTest, SelectJingleForTheCaller) {
     settingsPointAt(db_);
+    // Acts once the dialog is the modal window: connecting may let events run before it is.
     auto driveDialog = [](const std::function<void(TfrmSelecionarVinheta*)>& act) {
-        QTimer::singleShot(0, [act] {
+        auto* poll = new QTimer;
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, [poll, act] {
             auto* dialog = qobject_cast<TfrmSelecionarVinheta*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
+            if (dialog == nullptr || !dialog->isVisible()) {
+                return;
+            }
+            poll->stop();
+            poll->deleteLater();
             act(dialog);
         });
+        poll->start();
     };
     driveDialog([](TfrmSelecionarVinheta* d) {
         QTest::keyClicks(d->filterEdit(), QStringLiteral("hora"));
@@ -423,6 +434,36 @@ TEST_F(JingleDialogTest, SelectJingleForTheCaller) {
     QFile::remove(QDir(folder_->path()).filePath(QStringLiteral("BaseZelvo.ini")));
     EXPECT_THROW(selectJingle(options()), JingleDatabaseError);
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// A server that accepts the connection and never answers: the dialog gives up after its short
+// timeout with the message and the reason, the interface goes on meanwhile, and the dialog
+// neither asks again nor appears.
+TEST_F(JingleDialogTest, AServerThatNeverAnswersTimesOutWithTheInterfaceAlive) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    int connections = 0;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* peer = silent.nextPendingConnection()) {
+            ++connections;
+            peer->setParent(&silent); // kept open, never answered
+        }
+    });
+    settingsPointAt(QStringLiteral("127.0.0.1/%1:/srv/never.fdb").arg(silent.serverPort()));
+    int ticks = 0;
+    QTimer ticking;
+    QObject::connect(&ticking, &QTimer::timeout, [&] { ++ticks; });
+    ticking.start(50);
+    MessageBoxWatcher boxes;
+    TfrmSelecionarVinheta dialog(nullptr, options());
+    ASSERT_EQ(boxes.seen().size(), 1u);
+    EXPECT_EQ(boxes.seen()[0].text, kConnectFailed);
+    EXPECT_GT(ticks, 10) << "the interface stood still while connecting";
+    EXPECT_EQ(dialog.exec(), QDialog::Rejected);
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(boxes.seen().size(), 1u);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(connections, 1) << "the timed-out connection was tried again";
 }
 
 } // namespace

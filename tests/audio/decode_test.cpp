@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
 #include <fstream>
 #include <random>
 
@@ -176,6 +182,29 @@ TEST(BadFiles, FailCleanlyOrEndTheData) {
     }
     EXPECT_EQ(engine.createStream(dir / "missing.mp3", kDecodeFlags), 0u);
     EXPECT_EQ(engine.createStream(dir.path(), kDecodeFlags), 0u); // a folder
+    EXPECT_EQ(engine.loadModule(dir.path(), kDecodeFlags), 0u);
+}
+
+TEST(BadFiles, AFifoOrADeviceIsRefusedWithoutWaitingForAWriter) {
+    TempDir dir;
+    const auto fifo = dir / "pipe.mp3";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    Engine engine(manual());
+    engine.init();
+    for (const std::filesystem::path& file : {fifo, std::filesystem::path("/dev/zero")}) {
+        auto opened = std::async(std::launch::async, [&] {
+            return std::pair(engine.loadModule(file, kDecodeFlags),
+                             engine.createStream(file, kDecodeFlags));
+        });
+        if (opened.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+            // Release the reader blocked in open() so the test can end, and fail.
+            const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            ADD_FAILURE() << file << " blocked the loader";
+            opened.wait();
+            ::close(writer);
+        }
+        EXPECT_EQ(opened.get(), std::pair(ChannelHandle{0}, ChannelHandle{0})) << file;
+    }
 }
 
 TEST(BadFiles, AFileThatShrinksWhileOpenEndsTheData) {

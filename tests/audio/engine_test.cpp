@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <functional>
 #include <thread>
 
 namespace tavrela::audio::test {
@@ -320,6 +321,40 @@ TEST(NullOutput, RealTimeClockPlaysToTheEndAndFiresSyncsOnTheEngineThread) {
     EXPECT_EQ(engine.position(h), engine.length(h));
     EXPECT_EQ(fired, 1);
     EXPECT_FALSE(onCaller);
+}
+
+// The output runs only while there is something to hear: it starts with play(), stops once
+// the sound has ended (and after a pause), and a paused channel keeps its position exactly
+// through the stop and plays on from it.
+TEST(NullOutput, TheOutputStopsWhenIdleAndStartsAgainOnPlay) {
+    TempDir dir;
+    const auto wav = makeWav(dir, "a.wav", 44100, 2, 2.0, "sine 440");
+    EngineOptions options;
+    options.openDevice = false;
+    Engine engine(options);
+    engine.init();
+    const auto waitFor = [](const std::function<bool()>& done) {
+        for (int i = 0; i < 2000 && !done(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return done();
+    };
+    EXPECT_FALSE(engine.isOutputRunning());
+    const ChannelHandle h = engine.createStream(wav, kPlayFlags);
+    const std::int64_t sync = engine.length(h) / 4;
+    engine.setSync(h, sync, [&engine](SyncHandle, ChannelHandle c, std::uintptr_t) {
+        engine.pause(c);
+    });
+    ASSERT_TRUE(engine.play(h));
+    EXPECT_TRUE(waitFor([&] { return engine.isOutputRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return engine.isActive(h) == ChannelState::Paused; }));
+    EXPECT_TRUE(waitFor([&] { return !engine.isOutputRunning(); }));
+    EXPECT_EQ(engine.position(h), sync);
+    ASSERT_TRUE(engine.play(h));
+    EXPECT_TRUE(engine.isOutputRunning() || waitFor([&] { return engine.isOutputRunning(); }));
+    ASSERT_TRUE(waitFor([&] { return engine.isActive(h) == ChannelState::Stopped; }));
+    EXPECT_EQ(engine.position(h), engine.length(h));
+    EXPECT_TRUE(waitFor([&] { return !engine.isOutputRunning(); }));
 }
 
 } // namespace

@@ -235,17 +235,10 @@ TEST_F(Id3v2Write, AddsOwnerWriteAndKeepsPermissionBits) {
     }
 }
 
-TEST_F(Id3v2Write, FailedRewriteLeavesTheOriginal) {
-    const Bytes original = Cat({TagBytes(3, Frame3("TIT2", Text0("a"))), kAudio});
-    WriteBytes(file, original);
-    // The temporary file cannot be created: a folder holds its name.
-    std::filesystem::create_directory(file + "~");
-    TID3v2 tag = ReadBack();
-    tag.Title = "new";
-    EXPECT_FALSE(tag.SaveToFile(file));
-    EXPECT_EQ(ReadBytes(file), original);
-    EXPECT_TRUE(std::filesystem::is_directory(file + "~"));
+TEST_F(Id3v2Write, RefusedSaveLeavesTheOriginal) {
     // A missing or too short file is not written.
+    TID3v2 tag;
+    tag.Title = "new";
     EXPECT_FALSE(tag.SaveToFile(dir.File("missing.mp3")));
     WriteBytes(dir.File("tiny.mp3"), {1, 2, 3});
     EXPECT_FALSE(tag.SaveToFile(dir.File("tiny.mp3")));

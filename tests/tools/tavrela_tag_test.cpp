@@ -4,6 +4,8 @@
 #include "tags/tag.h"
 
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -126,6 +128,126 @@ TEST_F(TavrelaTag, WritesAsTheEditorAndShows) {
     EXPECT_EQ(CurrentTag.Intro, "00:12.5");
     EXPECT_EQ(CurrentTag.MixPoint, "03:00");
     FreeTagObjects(".mp3");
+}
+
+// Starts the tool in the background with stderr captured in `err`; returns its PID.
+pid_t Start(const std::vector<std::string>& args, const std::string& err) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(fd, 2);
+        std::vector<char*> argv{const_cast<char*>(TAVRELA_TAG_EXE)};
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(TAVRELA_TAG_EXE, argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+int Wait(pid_t pid) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string Slurp(const std::string& file) {
+    const Bytes b = ReadBytes(file);
+    return std::string(b.begin(), b.end());
+}
+
+TEST_F(TavrelaTag, TwoWritersAtOnceLeaveOneWholeFileAndTellTheTruth) {
+    // A station script and another one saving the same file at the same moment, many times,
+    // through the whole-file rewrite (a long comment) and in place: the file ends as one
+    // writer's complete result, written by a run that said so; the other run either came
+    // after it (and also wrote) or said why it did not.
+    const std::string file = dir_->File("race.mp3");
+    std::filesystem::copy_file(mp3_, file, std::filesystem::copy_options::overwrite_existing);
+    ASSERT_EQ(Tool("write " + Q(file) + " TINT=00:01").status, 0);
+    const Bytes prepared = ReadBytes(file);
+    ReadTag(file);
+    const std::string frames = CurrentTag.FrameCount;
+    FreeTagObjects(".mp3");
+    const std::string longComment = "COMM=" + std::string(6000, 'c');
+    for (int round = 0; round < 16; ++round) {
+        WriteBytes(file, prepared);
+        const bool rewrite = round % 2 == 1;
+        pid_t pids[2];
+        for (int w = 0; w < 2; ++w) {
+            std::vector<std::string> args{"write", file, w == 0 ? "TINT=00:10" : "TINT=00:20"};
+            if (rewrite) {
+                args.push_back(longComment);
+            }
+            pids[w] = Start(args, dir_->File("err" + std::to_string(w)));
+            ::usleep(static_cast<useconds_t>((round % 4) * 4000));
+        }
+        const int status[2] = {Wait(pids[0]), Wait(pids[1])};
+        TID3v2 back;
+        ASSERT_TRUE(back.ReadFromFile(file));
+        ASSERT_TRUE(back.Intro == "00:10" || back.Intro == "00:20") << back.Intro;
+        const int winner = back.Intro == "00:10" ? 0 : 1;
+        EXPECT_EQ(status[winner], 0) << "round " << round;
+        EXPECT_EQ(back.Title, "Original");
+        for (int w = 0; w < 2; ++w) {
+            const std::string err = Slurp(dir_->File("err" + std::to_string(w)));
+            if (status[w] == 0) {
+                EXPECT_TRUE(err.empty()) << err;
+            } else {
+                EXPECT_EQ(status[w], 1);
+                EXPECT_TRUE(err.find("changed or replaced since it was read") !=
+                                std::string::npos ||
+                            err.find("another save of this file is running") != std::string::npos)
+                    << err;
+            }
+        }
+        // The audio is whole: the stream still decodes to the same length.
+        ReadTag(file);
+        EXPECT_EQ(CurrentTag.Valid, "Sim");
+        EXPECT_EQ(CurrentTag.FrameCount, frames);
+        FreeTagObjects(".mp3");
+    }
+}
+
+TEST_F(TavrelaTag, SaysWhyNothingWasWritten) {
+    const std::string file = dir_->File("why.mp3");
+    std::filesystem::copy_file(mp3_, file, std::filesystem::copy_options::overwrite_existing);
+    const std::string err = dir_->File("why.err");
+    // The tag body cannot be carried over: a hard link forces the rule on a rewrite.
+    std::filesystem::create_hard_link(file, dir_->File("why-link.mp3"));
+    EXPECT_EQ(Wait(Start({"write", file, "COMM=" + std::string(6000, 'x')}, err)), 1);
+    EXPECT_NE(Slurp(err).find("not written: the whole file must be rewritten, and it has other "
+                              "hard links"),
+              std::string::npos)
+        << Slurp(err);
+    std::filesystem::remove(dir_->File("why-link.mp3"));
+    if (::geteuid() != 0 || std::system("command -v setpriv >/dev/null") != 0) {
+        GTEST_SKIP() << "running as another user needs root and setpriv";
+    }
+    // Another user, who may not write the file.
+    ASSERT_EQ(::chmod(dir_->Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+    const std::string command = "setpriv --reuid=4714 --regid=4714 --clear-groups '" +
+                                std::string(TAVRELA_TAG_EXE) + "' write '" + file +
+                                "' TINT=00:03 2>'" + err + "'";
+    const int status = std::system(command.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 1);
+    EXPECT_NE(Slurp(err).find("not written: permission denied"), std::string::npos) << Slurp(err);
+    // The owner, in a folder that may not be written: a rewrite cannot be done.
+    const std::string folder = dir_->File("locked");
+    std::filesystem::create_directory(folder);
+    const std::string own = folder + "/own.mp3";
+    std::filesystem::copy_file(mp3_, own);
+    ASSERT_EQ(std::system(("chown -R 4714:4714 '" + folder + "' && chmod 0555 '" + folder + "'")
+                              .c_str()),
+              0);
+    const std::string asOwner = "setpriv --reuid=4714 --regid=4714 --clear-groups '" +
+                                std::string(TAVRELA_TAG_EXE) + "' write '" + own + "' ";
+    EXPECT_NE(std::system((asOwner + "COMM=" + std::string(6000, 'x') + " 2>'" + err + "'").c_str()),
+              0);
+    EXPECT_NE(Slurp(err).find("may not write the folder"), std::string::npos) << Slurp(err);
+    ::chmod(folder.c_str(), 0755);
 }
 
 TEST_F(TavrelaTag, ReportsVersion22FramesItCannotKeep) {

@@ -1,11 +1,15 @@
 #include "editor_startup.h"
 
 #include <app/jingles/app_style.h>
+#include <audio/output/thread_priority.h>
 
 #include <app/jingles/program_folder.h>
 #include <app/jingles/jingle_settings.h>
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
 #include <QFile>
 #include <QPixmap>
 #include <QTimer>
@@ -15,6 +19,25 @@
 #include <string_view>
 
 namespace tavrela {
+namespace {
+
+// The desktop's way to make a thread of an ordinary user's program real-time: RealtimeKit on
+// the system bus. Asked only when the thread could not be made real-time directly.
+bool MakeRealtimeThroughRealtimeKit(long threadId, int priority) {
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        return false;
+    }
+    QDBusInterface kit(QStringLiteral("org.freedesktop.RealtimeKit1"),
+                       QStringLiteral("/org/freedesktop/RealtimeKit1"),
+                       QStringLiteral("org.freedesktop.RealtimeKit1"), bus);
+    const QDBusReply<void> reply =
+        kit.call(QStringLiteral("MakeThreadRealtime"), static_cast<quint64>(threadId),
+                 static_cast<quint32>(priority));
+    return reply.isValid();
+}
+
+} // namespace
 
 InformationOption InformationOptionOf(int argc, const char* const* argv) {
     if (argc < 2 || argv[1] == nullptr) {
@@ -71,6 +94,7 @@ QStringList FileArguments(int argc, const char* const* argv) {
 void PrepareApplication(QApplication& app) {
     QApplication::setApplicationName(QStringLiteral("tavrela"));
     app.setFont(uiFont(8.0));
+    audio::setRealtimeHelper(&MakeRealtimeThroughRealtimeKit);
 }
 
 void ScheduleScreenshotIfAsked(QWidget& window) {

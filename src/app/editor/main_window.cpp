@@ -3,9 +3,11 @@
 
 #include "editor_conventions.h"
 #include "editor_paths.h"
+#include "analysis_tap.h"
 #include "engine_waveform_source.h"
 #include "loading_window.h"
 #include "stored_markers.h"
+#include "termination_signals.h"
 #include "waveform_decode.h"
 
 #include <app/jingles/app_style.h>
@@ -38,6 +40,10 @@
 #include <QToolButton>
 
 #include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <sys/stat.h>
 
 namespace tavrela {
 
@@ -58,6 +64,73 @@ const QString kSavedMessage = QStringLiteral("Marcações efetuadas com sucesso.
 const QString kWavMessage = QStringLiteral("Não é possível gravar marcações em arquivos WAV.");
 const QString kKeepCommentQuestion =
     QStringLiteral("O comentário foi alterado e não foi confirmado. Deseja mantê-lo?");
+
+// What went wrong with a save, said after the failure message so the operator knows what to do.
+QString SaveFailureText(const tags::SaveResult& result) {
+    using tags::SaveError;
+    QString text;
+    switch (result.Error) {
+    case SaveError::None:
+        return {};
+    case SaveError::Missing:
+        text = QStringLiteral("O arquivo não existe mais.");
+        break;
+    case SaveError::NotRegularFile:
+        text = QStringLiteral("O caminho não é um arquivo comum.");
+        break;
+    case SaveError::Permission:
+        text = QStringLiteral("Sem permissão para gravar o arquivo.");
+        break;
+    case SaveError::FolderPermission:
+        text = QStringLiteral("O arquivo precisa ser regravado inteiro por meio de um novo "
+                              "arquivo na sua pasta, e não há permissão para gravar na pasta.");
+        break;
+    case SaveError::ReadOnly:
+        text = QStringLiteral("O sistema de arquivos está somente para leitura.");
+        break;
+    case SaveError::DiskFull:
+        text = QStringLiteral("O disco está cheio.");
+        break;
+    case SaveError::Busy:
+        text = QStringLiteral("Outra gravação deste arquivo está em andamento. Tente de novo "
+                              "em instantes.");
+        break;
+    case SaveError::Changed:
+        text = QStringLiteral("O arquivo foi alterado desde que foi aberto (por outro programa "
+                              "ou outra gravação); nada foi gravado. Abra-o de novo para "
+                              "marcá-lo.");
+        break;
+    case SaveError::ReadFailed:
+        text = QStringLiteral("Erro de leitura: a etiqueta do arquivo não pôde ser lida por "
+                              "inteiro; nada foi gravado.");
+        break;
+    case SaveError::TagUnreadable:
+        text = QStringLiteral("A etiqueta atual do arquivo não pôde ser lida por inteiro.");
+        break;
+    case SaveError::CopyIncomplete:
+        text = QStringLiteral("O áudio não pôde ser copiado por inteiro (o arquivo foi "
+                              "encurtado por outro programa).");
+        break;
+    case SaveError::OwnerNotKept:
+        text = QStringLiteral("O arquivo precisa ser regravado inteiro, e a cópia não manteria "
+                              "o dono, o grupo ou as permissões do original.");
+        break;
+    case SaveError::HardLinks:
+        text = QStringLiteral("O arquivo precisa ser regravado inteiro, e outros nomes (hard "
+                              "links) do mesmo arquivo ficariam com o conteúdo antigo.");
+        break;
+    case SaveError::NotWritable:
+        text = QStringLiteral("A etiqueta do arquivo não foi lida (o fluxo MPEG não é válido).");
+        break;
+    case SaveError::Io:
+        text = QStringLiteral("Erro do sistema.");
+        break;
+    }
+    if (result.Errno != 0) {
+        text += QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(result.Errno)));
+    }
+    return text;
+}
 
 // How often the decode lets the window process its events: at the render timer's pace, which
 // keeps the progress bar, the drawing and the labels alive; more often would only slow the
@@ -125,6 +198,9 @@ void TfrmTavrela::FormCreate(const QStringList& arguments) {
     if (!FEngine.init(-1, 44100)) {
         // The engine goes on with its silent output: the file can still be marked visually.
         ShowMessage(kNoDeviceMessage);
+    } else {
+        // The one line about sound the program writes: which output it chose.
+        std::fprintf(stderr, "tavrela: sound output: %s\n", FEngine.outputDescription().c_str());
     }
     if (!arguments.isEmpty()) {
         FileName = ResolveArgumentPath(arguments.first());
@@ -173,6 +249,9 @@ void TfrmTavrela::BindCommands() {
     OnClick(btnGravarMarcacoes, [this] { btnGravarMarcacoesClick(); });
     OnClick(btnZoomMais, [this] { btnZoomMaisClick(); });
     OnClick(btnZoomMenos, [this] { btnZoomMenosClick(); });
+    OnClick(btnDetectarMarcacoes, [this] { DetectMarkers(); });
+    connect(menuDetectarMarcacoes, &QAction::triggered, this,
+            [this] { RunGuarded([this] { DetectMarkers(); }); });
     connect(tmrRenderGrafico, &QTimer::timeout, this,
             [this] { RunGuarded([this] { tmrRenderGraficoTimer(); }); });
 }
@@ -183,6 +262,13 @@ bool TfrmTavrela::IsMp3() const {
 
 std::uint32_t TfrmTavrela::OpenChannel(bool decode) {
     const auto path = LocalPath(FileName);
+    // Only a regular file is handed to the loader: opening a FIFO waits for a writer (before
+    // any window appears), a device or a folder holds no audio. Either way the load fails
+    // with its message.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return 0;
+    }
     const auto extra = decode ? audio::ChannelFlags::Decode : audio::ChannelFlags::None;
     audio::ChannelHandle channel = FEngine.loadModule(path, kModuleFlags | extra);
     if (channel == 0) {
@@ -306,7 +392,9 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
         summaries.push_back(std::make_shared<TSampleSummary>());
         targets.push_back(summaries.back().get());
     }
-    EngineWaveformSource source(FEngine, channel);
+    EngineWaveformSource engineSource(FEngine, channel);
+    StartAnalysis(channel);
+    AnalysisTap source(engineSource, FAnalysis.get());
     QElapsedTimer sinceEvents;
     sinceEvents.start();
     DecodeWaveformSummaries(source, targets, [&](int percent) {
@@ -316,8 +404,12 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
         if (sinceEvents.elapsed() >= kDecodeEventIntervalMs) {
             QCoreApplication::processEvents();
             sinceEvents.restart();
+            if (TerminationSignal() != 0) {
+                SilentAbort(); // told to end while loading: the program ends without the rest
+            }
         }
     });
+    source.Finish();
     for (int i = 0; i < pane.GraphItems.Count(); ++i) {
         pane.GraphItems[i].Summary = summaries[static_cast<std::size_t>(i)];
     }
@@ -348,6 +440,7 @@ void TfrmTavrela::LoadStoredMarkers() {
     DurationSeconds = RoundDurationSeconds(duration);
     TotalX = pane.SelectionEnd;
     SetTexts(texts);
+    FStoredTexts = std::make_unique<MarkerTexts>(texts);
 
     const StoredMarkerPlan plan = PlanStoredMarkers(texts, DurationSeconds, TotalX);
     for (const QString& error : plan.Errors) {
@@ -400,7 +493,8 @@ void TfrmTavrela::SaveMarkers() {
     }
     TGraphDisplayItem& pane = display.Items()[0];
     MarkerTexts texts = CurrentTexts();
-    ComputeSaveTexts(pane, DurationSeconds, TotalX, texts);
+    ComputeSaveTexts(pane, DurationSeconds, TotalX, texts,
+                     FStoredTexts ? *FStoredTexts : MarkerTexts{});
     SetTexts(texts);
 
     // Kept so a failed write can show the file again without decoding it anew.
@@ -441,7 +535,9 @@ void TfrmTavrela::SaveMarkers() {
         "", "", "", "", "", "", s(Comment), s(Intro), s(StampTime), s(StampJingle), s(AudioStart),
         s(AudioEnd), s(ChorusStart), s(ChorusEnd), s(MixPoint));
     if (!ok) {
-        ShowMessage(kWriteFailedMessage);
+        const QString reason = SaveFailureText(tags::LastWriteResult());
+        ShowMessage(reason.isEmpty() ? kWriteFailedMessage
+                                     : kWriteFailedMessage + QStringLiteral("\n\n") + reason);
         RestoreAfterFailedSave(summaries, channels);
         SilentAbort();
     }
@@ -530,6 +626,7 @@ void TfrmTavrela::tmrRenderGraficoTimer() {
     GraphDisplay3D1->Render();
     UpdateTimeLabels();
     Preview().FollowPlayState();
+    UpdateLoudnessLabel();
 }
 
 } // namespace tavrela

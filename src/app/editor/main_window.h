@@ -31,6 +31,10 @@ namespace audio {
 class Engine;
 }
 class EngineWaveformSource;
+namespace analysis {
+class AnalysisWorker;
+struct AudioAnalysis;
+} // namespace analysis
 class TGraphData;
 class TSampleSummary;
 class TGraphDisplay3D;
@@ -81,6 +85,11 @@ public:
     void SaveMarkers();
     /// One wheel notch (+120 in, -120 out) delivered to the display at the pointer.
     void ZoomStep(int Delta);
+    /// "Detectar marcações": start of audio, end of audio and mix point where the analysis
+    /// of the loaded file proposes them (main_window_autocue.cpp). Nothing is saved.
+    void DetectMarkers();
+    /// The analysis of the loaded file once it is complete, else null.
+    const analysis::AudioAnalysis* Analysis() const;
 
     // Private state, in the order the window keeps it (public for the commands' tests).
     bool Dragging = false;
@@ -105,6 +114,7 @@ public:
     QPushButton* btnCancelarMarcacoes = nullptr;
     QPushButton* btnMostrarTudo = nullptr;
     QPushButton* btnRemoverSelecao = nullptr;
+    QPushButton* btnDetectarMarcacoes = nullptr;
     QGroupBox* gbLegenda = nullptr;
     QPushButton* btnInicioAudio = nullptr;
     QPushButton* btnIntroducao = nullptr;
@@ -136,6 +146,8 @@ public:
     QLabel* lblPosicao = nullptr;
     QLabel* lblTamanhoTitulo = nullptr;
     QLabel* lblTamanho = nullptr;
+    QLabel* lblLoudness = nullptr; ///< integrated loudness, beside the length
+    QLabel* lblTruePeak = nullptr; ///< true peak, above it
     QCheckBox* CheckBox1 = nullptr;
 
     QMenu* PopupMenu1 = nullptr;
@@ -147,6 +159,7 @@ public:
     QAction* menuPontoMixagem = nullptr;
     QAction* menuCarimbo = nullptr;
     QAction* menuComentario = nullptr;
+    QAction* menuDetectarMarcacoes = nullptr;
     QMenu* menuRemover = nullptr;
     QAction* menuRemoverInicioAudio = nullptr;
     QAction* menuRemoverIntroducao = nullptr;
@@ -268,6 +281,8 @@ private:
     bool IsMp3() const;
 
     audio::Engine& FEngine;
+    /// The marker texts as the file's tag held them at load.
+    std::unique_ptr<MarkerTexts> FStoredTexts;
     bool FTerminateRequested = false;
     int FExitCode = 0;
     TfrmCarregando* FLoading = nullptr;
@@ -276,6 +291,15 @@ private:
     std::unique_ptr<EngineWaveformSource> FRangeSource;
     SampleRangeReader FRangeReader;
     std::map<TEditorCommand, QAction*> FShortcutActions;
+
+    // The analysis of the loaded file, fed by its decode (main_window_autocue.cpp).
+    struct AnalysisWorkerDeleter {
+        void operator()(analysis::AnalysisWorker* Worker) const;
+    };
+    /// A new analysis for the decoding channel; the previous one is dropped.
+    void StartAnalysis(std::uint32_t channel);
+    void UpdateLoudnessLabel();
+    std::unique_ptr<analysis::AnalysisWorker, AnalysisWorkerDeleter> FAnalysis;
 };
 
 } // namespace tavrela

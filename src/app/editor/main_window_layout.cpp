@@ -34,7 +34,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     button->setObjectName(QLatin1String(name));
     button->setToolTip(tooltip);
     button->setFocusPolicy(Qt::NoFocus);
-    button->setMinimumHeight(25);
+    // 22: the left column's fourteen buttons still fit the window's 367 pixels.
+    button->setMinimumHeight(22);
     button->setStyleSheet(QStringLiteral("text-align: left; padding-left: 6px;"));
     return button;
 }
@@ -87,8 +88,12 @@ void TfrmTavrela::BuildControls() {
                                 QStringLiteral("Mostrar tudo"), MakeIcon(Glyph::ShowAll));
     btnRemoverSelecao = MakeButton(Panel1, "btnRemoverSelecao", QStringLiteral("Remover seleção"),
                                    QStringLiteral("Remover seleção"), MakeIcon(Glyph::ClearRange));
-    for (QPushButton* b :
-         {btnGravarMarcacoes, btnCancelarMarcacoes, btnMostrarTudo, btnRemoverSelecao}) {
+    btnDetectarMarcacoes =
+        MakeButton(Panel1, "btnDetectarMarcacoes", QStringLiteral("Detectar marcações"),
+                   QStringLiteral("Marcar início, fim do áudio e ponto de mixagem pelo nível"),
+                   MakeIcon(Glyph::Marker, QColor(0x80, 0x80, 0x00)));
+    for (QPushButton* b : {btnGravarMarcacoes, btnCancelarMarcacoes, btnMostrarTudo,
+                           btnRemoverSelecao, btnDetectarMarcacoes}) {
         left->addWidget(b);
     }
 
@@ -215,6 +220,12 @@ void TfrmTavrela::BuildControls() {
     times->addWidget(lblPosicao, 0, 1);
     times->addWidget(lblTamanhoTitulo, 1, 0);
     times->addWidget(lblTamanho, 1, 1);
+    lblTruePeak = new QLabel(Panel4);
+    lblTruePeak->setObjectName(QStringLiteral("lblTruePeak"));
+    lblLoudness = new QLabel(Panel4);
+    lblLoudness->setObjectName(QStringLiteral("lblLoudness"));
+    times->addWidget(lblTruePeak, 0, 2, Qt::AlignRight);
+    times->addWidget(lblLoudness, 1, 2, Qt::AlignRight);
     bar->addLayout(times);
     CheckBox1 = new QCheckBox(QStringLiteral("Scroll tocando"), Panel4);
     CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
@@ -247,6 +258,8 @@ void TfrmTavrela::BuildPopupMenu() {
         MakeAction(PopupMenu1, "menuPontoMixagem", QStringLiteral("Marcar ponto de mixagem"), 6);
     menuCarimbo = MakeAction(PopupMenu1, "menuCarimbo", QStringLiteral("Inserir carimbo"), 7);
     menuComentario = MakeAction(PopupMenu1, "menuComentario", QStringLiteral("Inserir comentário"));
+    menuDetectarMarcacoes =
+        MakeAction(PopupMenu1, "menuDetectarMarcacoes", QStringLiteral("Detectar marcações"));
     PopupMenu1->addSeparator();
     menuRemover = PopupMenu1->addMenu(QStringLiteral("Remover"));
     menuRemover->setObjectName(QStringLiteral("menuRemover"));

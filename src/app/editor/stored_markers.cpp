@@ -4,6 +4,7 @@
 #include <app/markers/time_text.h>
 #include <display/model/item.h>
 
+#include <optional>
 #include <utility>
 
 namespace tavrela {
@@ -48,7 +49,7 @@ StoredMarkerPlan PlanStoredMarkers(const MarkerTexts& texts, std::int64_t Durati
 }
 
 void ComputeSaveTexts(const TGraphDisplayItem& pane, std::int64_t DurationSeconds, double TotalX,
-                      MarkerTexts& texts) {
+                      MarkerTexts& texts, const MarkerTexts& stored) {
     const std::pair<TMarkerKind, QString MarkerTexts::*> saveOrder[] = {
         {TMarkerKind::Intro, &MarkerTexts::Intro},
         {TMarkerKind::AudioStart, &MarkerTexts::AudioStart},
@@ -60,6 +61,17 @@ void ComputeSaveTexts(const TGraphDisplayItem& pane, std::int64_t DurationSecond
     for (const auto& [kind, field] : saveOrder) {
         texts.*field = MarkerTimeText(pane.Markers, kind, DurationSeconds, TotalX)
                            .left(kStoredMarkerTextLength);
+        const QString original = (stored.*field).trimmed();
+        const std::optional<double> x = MarkerX(pane.Markers, kind);
+        if (original.startsWith(QLatin1Char('-')) && x) {
+            try {
+                if (*x == SecondsToX(DurationSeconds, ParseMarkerTime(original), TotalX)) {
+                    texts.*field = stored.*field;
+                }
+            } catch (const std::exception&) {
+                // Not a text a marker came from: the marker's own time is written.
+            }
+        }
     }
 }
 

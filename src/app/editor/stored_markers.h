@@ -39,8 +39,9 @@ StoredMarkerPlan PlanStoredMarkers(const MarkerTexts& texts, std::int64_t Durati
 
 /// The seven marker texts as a save writes them: each kind's last marker on the pane as a
 /// time text cut to 8 characters, empty for a kind without a marker. The comment and the
-/// jingle are not touched.
+/// jingle are not touched. A negative text of `stored` (the texts as loaded) whose marker the
+/// operator did not move is kept as it was stored: the time text cannot say it again.
 void ComputeSaveTexts(const TGraphDisplayItem& pane, std::int64_t DurationSeconds, double TotalX,
-                      MarkerTexts& texts);
+                      MarkerTexts& texts, const MarkerTexts& stored = {});
 
 } // namespace tavrela

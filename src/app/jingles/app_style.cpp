@@ -45,7 +45,12 @@ QFont uiFont(qreal pointSize) {
 }
 
 void showMessage(QWidget* parent, const QString& text) {
+    showMessage(parent, text, {});
+}
+
+void showMessage(QWidget* parent, const QString& text, const QString& details) {
     QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, text, QMessageBox::Ok, parent);
+    box.setInformativeText(details);
     box.exec();
 }
 

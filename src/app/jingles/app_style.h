@@ -19,5 +19,7 @@ QFont uiFont(qreal pointSize = 8.0);
 
 /// A modal message box with an OK button, captioned with the application title.
 void showMessage(QWidget* parent, const QString& text);
+/// The same with `details` (a reason) under the text.
+void showMessage(QWidget* parent, const QString& text, const QString& details);
 
 } // namespace tavrela

@@ -1,5 +1,7 @@
 #include "jingle_connection.h"
 
+#include "jingle_probe.h"
+
 #include <QSqlError>
 
 #include <atomic>
@@ -26,14 +28,14 @@ QString uniqueConnectionName() {
 
 } // namespace
 
-JingleDatabaseError::JingleDatabaseError(const QString& message)
-    : std::runtime_error(message.toStdString()) {}
+JingleDatabaseError::JingleDatabaseError(const QString& message, bool timedOut)
+    : std::runtime_error(message.toStdString()), timedOut_(timedOut) {}
 
 JingleDatabaseError::JingleDatabaseError(const QSqlError& error)
     : JingleDatabaseError(errorText(error)) {}
 
 JingleConnection::JingleConnection(const QString& userName, const QString& password)
-    : name_(uniqueConnectionName()) {
+    : name_(uniqueConnectionName()), userName_(userName), password_(password) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QIBASE"), name_);
     db.setUserName(userName);
     db.setPassword(password);
@@ -72,6 +74,26 @@ void JingleConnection::open() {
         db.close();
         throw JingleDatabaseError(error);
     }
+}
+
+void JingleConnection::openWithTimeout() {
+    if (!database().isValid()) {
+        open(); // reports the missing driver
+        return;
+    }
+    // Qt's driver cannot bound the client's wait for a server that never answers, and it
+    // blocks the thread that connects: a first attempt with a timeout, on a thread of its
+    // own, tells whether the database answers now; only then does the driver connect.
+    bool cancelled = false;
+    const JingleProbeResult probe =
+        probeJingleDatabaseWhileWaiting(databaseName(), userName_, password_, cancelled);
+    if (cancelled) {
+        throw JingleConnectCancelled();
+    }
+    if (!probe.connected) {
+        throw JingleDatabaseError(probe.reason, probe.timedOut);
+    }
+    open();
 }
 
 void JingleConnection::close() {

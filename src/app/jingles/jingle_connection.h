@@ -12,11 +12,22 @@ namespace tavrela {
 /// A failure of the jingle database; what() is the database's own message.
 class JingleDatabaseError : public std::runtime_error {
 public:
-    explicit JingleDatabaseError(const QString& message);
+    explicit JingleDatabaseError(const QString& message, bool timedOut = false);
     explicit JingleDatabaseError(const QSqlError& error);
 
     /// The message as text for the operator.
     QString message() const { return QString::fromUtf8(what()); }
+    /// The database did not answer in time (so trying again at once would only wait again).
+    bool timedOut() const { return timedOut_; }
+
+private:
+    bool timedOut_ = false;
+};
+
+/// The operator gave up waiting for the jingle database.
+class JingleConnectCancelled : public std::exception {
+public:
+    const char* what() const noexcept override { return "cancelled"; }
 };
 
 /// One private Firebird connection (Qt's QIBASE driver) under a name of its own; it ends with
@@ -37,11 +48,17 @@ public:
     bool isOpen() const;
     /// Connects; throws JingleDatabaseError with the server's message on failure.
     void open();
+    /// Connects with a bounded wait, off the interface thread, keeping the interface alive
+    /// (see probeJingleDatabaseWhileWaiting): throws JingleDatabaseError (timedOut() when the
+    /// database did not answer in time) or JingleConnectCancelled.
+    void openWithTimeout();
     /// Disconnects; never throws.
     void close();
 
 private:
     QString name_;
+    QString userName_;
+    QString password_;
 };
 
 /// The transaction the jingle queries run in. Nothing is ever written, so ending it is a

@@ -219,10 +219,14 @@ void TfrmSelecionarVinheta::FormCreate() {
     }
     Db_Zelvo.setDatabaseName(*database);
     try {
-        Db_Zelvo.open();
-    } catch (const JingleDatabaseError&) {
-        // The dialog still opens; its first query tries again and reports the error itself.
-        showMessage(parentWidget(), kConnectFailed);
+        Db_Zelvo.openWithTimeout();
+    } catch (const JingleConnectCancelled&) {
+        abandoned_ = true; // the operator gave up: the dialog does not appear
+    } catch (const JingleDatabaseError& error) {
+        // The dialog still opens; its first query tries again and reports the error itself,
+        // unless the database did not answer at all: asking again would only wait again.
+        abandoned_ = error.timedOut();
+        showMessage(parentWidget(), kConnectFailed, error.message());
     }
 }
 
@@ -232,8 +236,15 @@ void TfrmSelecionarVinheta::FormShow() {
 }
 
 int TfrmSelecionarVinheta::exec() {
+    if (abandoned_) {
+        return QDialog::Rejected;
+    }
     if (!listed_) {
-        FormShow();
+        try {
+            FormShow();
+        } catch (const JingleConnectCancelled&) {
+            return QDialog::Rejected;
+        }
     }
     return QDialog::exec();
 }
@@ -246,10 +257,16 @@ void TfrmSelecionarVinheta::showEvent(QShowEvent* event) {
     // Shown without exec(): there is no caller to hand the error to.
     listed_ = true;
     try {
+        if (abandoned_) {
+            SilentlyReject();
+            return;
+        }
         FormShow();
+    } catch (const JingleConnectCancelled&) {
+        SilentlyReject();
     } catch (const JingleDatabaseError& error) {
         showMessage(this, error.message());
-        QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
+        SilentlyReject();
     }
 }
 
@@ -259,7 +276,7 @@ void TfrmSelecionarVinheta::edtVinhetaChange() {
     std::vector<JingleRow> rows;
     try {
         if (!Db_Zelvo.isOpen()) {
-            Db_Zelvo.open();
+            Db_Zelvo.openWithTimeout();
         }
         if (!Trans_Zelvo.isActive()) {
             Trans_Zelvo.start();
@@ -274,7 +291,7 @@ void TfrmSelecionarVinheta::edtVinhetaChange() {
         }
         // A bound parameter: quotes and accents in the filter never reach the SQL text.
         rows = runJingleQuery(*Q_Vinhetas, jingleNamePattern(edtVinheta->text()));
-    } catch (const JingleDatabaseError&) {
+    } catch (...) {
         // Start afresh next time: a lost connection is then reopened by the next keystroke.
         closeDatabase();
         throw;
@@ -318,9 +335,15 @@ void TfrmSelecionarVinheta::done(int result) {
 void TfrmSelecionarVinheta::filterChangedByOperator() {
     try {
         edtVinhetaChange();
+    } catch (const JingleConnectCancelled&) {
+        // The operator gave up waiting; the grid stays empty until the next keystroke.
     } catch (const JingleDatabaseError& error) {
         showMessage(this, error.message());
     }
+}
+
+void TfrmSelecionarVinheta::SilentlyReject() {
+    QMetaObject::invokeMethod(this, &QDialog::reject, Qt::QueuedConnection);
 }
 
 bool TfrmSelecionarVinheta::eventFilter(QObject* watched, QEvent* event) {

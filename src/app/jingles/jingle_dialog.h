@@ -31,8 +31,10 @@ struct JingleDialogOptions {
 class TfrmSelecionarVinheta : public QDialog {
     Q_OBJECT
 public:
-    /// Reads the settings file and connects (FormCreate); a failed connection is reported in a
-    /// message box and retried by the first query.
+    /// Reads the settings file and connects (FormCreate), with a bounded wait during which the
+    /// interface stays alive and the operator may cancel; a failed connection is reported in a
+    /// message box with its reason and retried by the first query, unless the database did
+    /// not answer in time or the operator cancelled (the dialog then does not appear).
     explicit TfrmSelecionarVinheta(QWidget* parent = nullptr, JingleDialogOptions options = {});
     ~TfrmSelecionarVinheta() override;
 
@@ -72,6 +74,7 @@ protected:
 private:
     void filterChangedByOperator();
     void closeDatabase();
+    void SilentlyReject();
 
     JingleDialogOptions options_;
     // Declared so that they end in the order query, transaction, connection.
@@ -82,6 +85,8 @@ private:
     QLineEdit* edtVinheta = nullptr;
     QTableView* DBGrid1 = nullptr;
     bool listed_ = false;
+    /// The connection at creation timed out or was cancelled: the dialog does not appear.
+    bool abandoned_ = false;
 };
 
 /// The stamp command's use of the dialog: creates it without an owner, shows it modally and

@@ -11,8 +11,8 @@ QString T(const char* text) {
 std::vector<TEditorShortcut> BuildTable() {
     using C = TEditorCommand;
     // Marker letters: A(udio) start and F(im) of the audio, I(ntrodução), R(efrão) with T
-    // beside it for its end, M(ixagem), C(arimbo), cO(mentário). The previews run in the
-    // order of the song: 1 intro, 2 chorus, 3 the final segue (the numeric pad too).
+    // beside it for its end, M(ixagem), C(arimbo), cO(mentário), D(etectar). The previews run
+    // in the order of the song: 1 intro, 2 chorus, 3 the final segue (the numeric pad too).
     return {
         {C::PlaceAudioStart, {T("A")}, T("Marcar início do áudio")},
         {C::PlaceIntro, {T("I")}, T("Marcar introdução")},
@@ -22,6 +22,7 @@ std::vector<TEditorShortcut> BuildTable() {
         {C::PlaceMixPoint, {T("M")}, T("Marcar ponto de mixagem")},
         {C::PlaceStamp, {T("C")}, T("Inserir carimbo")},
         {C::OpenComment, {T("O")}, T("Inserir comentário")},
+        {C::DetectMarkers, {T("D")}, T("Detectar marcações")},
         {C::RemoveAudioStart, {T("Shift+A")}, T("Remover início do áudio")},
         {C::RemoveIntro, {T("Shift+I")}, T("Remover introdução")},
         {C::RemoveChorusStart, {T("Shift+R")}, T("Remover início do refrão")},

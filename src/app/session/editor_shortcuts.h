@@ -24,6 +24,7 @@ enum class TEditorCommand {
     PlaceMixPoint,
     PlaceStamp,
     OpenComment,
+    DetectMarkers,
     RemoveAudioStart,
     RemoveIntro,
     RemoveChorusStart,

@@ -105,11 +105,17 @@ private:
 } // namespace
 
 std::unique_ptr<ByteSource> ByteSource::openFile(const std::filesystem::path& file) {
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only regular files, checked before opening: opening a FIFO for reading waits for a
+    // writer, and opening some devices waits or acts. O_NONBLOCK covers a file replaced by
+    // one of those between the check and the open; the descriptor is checked again.
+    struct stat st {};
+    if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return nullptr;
+    }
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return nullptr;
     }
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         return nullptr;

@@ -46,4 +46,11 @@ std::size_t FrameRing::read(float* dst, std::size_t frames) {
     return frames;
 }
 
+std::size_t FrameRing::discard() {
+    const std::uint64_t r = read_.load(std::memory_order_relaxed);
+    const std::size_t frames = readable();
+    read_.store(r + frames, std::memory_order_release);
+    return frames;
+}
+
 } // namespace tavrela::audio

@@ -22,6 +22,9 @@ public:
     std::size_t write(const float* src, std::size_t frames);
     /// Consumer: copies up to `frames` frames out; returns the frames read.
     std::size_t read(float* dst, std::size_t frames);
+    /// Consumer: drops everything readable (only while the consumer is stopped, by the thread
+    /// that stopped it); returns the frames dropped.
+    std::size_t discard();
     /// Frames ever written and ever read: the positions of both ends on the output clock.
     std::uint64_t writtenTotal() const { return write_.load(std::memory_order_acquire); }
     std::uint64_t readTotal() const { return read_.load(std::memory_order_acquire); }

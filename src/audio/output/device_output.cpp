@@ -1,9 +1,17 @@
 #include "audio/output/output.h"
+#include "audio/output/thread_priority.h"
 
+#include <alsa/asoundlib.h>
+#include <jack/jack.h>
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <mutex>
+#include <vector>
+#include <atomic>
 
 namespace tavrela::audio {
 namespace {
@@ -16,9 +24,28 @@ std::mutex portAudioMutex;
 bool portAudioReady = false;
 bool portAudioKept = false;
 
+// What the device holds ahead of the speaker. The device's own "low latency" (about 9 ms
+// through PulseAudio) underruns as soon as other programs load the processor; an editor
+// loses nothing by a few tens of milliseconds more, since heard positions subtract it and
+// pauses at a sync are cut in the mix, not at the device.
+constexpr double kOutputLatencySeconds = 0.08;
+
+// Probing every sound system prints dozens of lines on stderr (ALSA's configuration for cards
+// that do not exist, a JACK server that is not running) that say nothing about the device we
+// use; they are dropped, and the program reports the one output it chose.
+void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+void quietJack(const char*) {}
+
+void silenceProbeChatter() {
+    snd_lib_error_set_handler(&quietAlsa);
+    jack_set_error_function(&quietJack);
+    jack_set_info_function(&quietJack);
+}
+
 bool acquirePortAudio() {
     std::lock_guard lock(portAudioMutex);
     if (!portAudioReady) {
+        silenceProbeChatter();
         portAudioReady = Pa_Initialize() == paNoError;
     }
     return portAudioReady;
@@ -65,11 +92,18 @@ public:
         params.device = index;
         params.channelCount = 2;
         params.sampleFormat = paFloat32;
-        params.suggestedLatency = info->defaultLowOutputLatency;
+        params.suggestedLatency = std::max(kOutputLatencySeconds, info->defaultLowOutputLatency);
         const double rates[] = {static_cast<double>(rate), info->defaultSampleRate};
+        // The sound system may start threads of its own for the stream (PulseAudio's client
+        // thread carries every buffer to the server): they need the mixer's priority too, or
+        // a busy machine starves them just the same.
+        const std::vector<long> before = threadsOfThisProcess();
         for (const double r : rates) {
+            // The device's buffer is primed from the ring, not with silence: Play is heard at
+            // once.
             if (r > 0 && Pa_OpenStream(&stream_, nullptr, &params, r, paFramesPerBufferUnspecified,
-                                       paNoFlag, &DeviceOutput::callback, this) == paNoError) {
+                                       paPrimeOutputBuffersUsingStreamCallback,
+                                       &DeviceOutput::callback, this) == paNoError) {
                 rate_ = static_cast<int>(std::lround(r));
                 break;
             }
@@ -78,10 +112,22 @@ public:
         if (stream_ == nullptr) {
             return false;
         }
+        for (const long id : threadsOfThisProcess()) {
+            if (std::find(before.begin(), before.end(), id) == before.end()) {
+                raiseThreadPriority(id);
+            }
+        }
         const PaStreamInfo* streamInfo = Pa_GetStreamInfo(stream_);
         latency_ = streamInfo != nullptr
                        ? static_cast<std::size_t>(std::lround(streamInfo->outputLatency * rate_))
                        : 0;
+        const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+        isAlsa_ = api != nullptr && api->type == paALSA;
+        char text[256];
+        std::snprintf(text, sizeof text, "%s (%s), %d Hz, %.0f ms", info->name,
+                      api != nullptr ? api->name : "?", rate_,
+                      streamInfo != nullptr ? streamInfo->outputLatency * 1000.0 : 0.0);
+        description_ = text;
         return true;
     }
 
@@ -91,6 +137,11 @@ public:
         }
         if (Pa_IsStreamStopped(stream_) != 1) {
             Pa_StopStream(stream_);
+        }
+        if (isAlsa_) {
+            // The device thread runs real-time where the system allows it (it is created anew
+            // at every start).
+            PaAlsa_EnableRealtimeScheduling(stream_, 1);
         }
         return Pa_StartStream(stream_) == paNoError;
     }
@@ -104,6 +155,7 @@ public:
     int rate() const override { return rate_; }
     std::size_t latencyFrames() const override { return latency_; }
     bool isDevice() const override { return true; }
+    std::string description() const override { return description_; }
 
 private:
     // Real-time thread of the sound system: only hands the engine's ring buffer to the
@@ -121,6 +173,8 @@ private:
     bool initialized_ = false;
     int rate_ = 0;
     std::size_t latency_ = 0;
+    bool isAlsa_ = false;
+    std::string description_;
 };
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -26,6 +27,8 @@ public:
     virtual std::size_t latencyFrames() const = 0;
     /// True for a real device.
     virtual bool isDevice() const = 0;
+    /// Which output this is, for the one line the program reports about it.
+    virtual std::string description() const = 0;
 };
 
 /// Opens output device `device` (-1: the default) at `rate` Hz, or at the device's own rate
@@ -46,6 +49,7 @@ public:
     int rate() const override { return rate_; }
     std::size_t latencyFrames() const override { return 0; }
     bool isDevice() const override { return false; }
+    std::string description() const override { return "silent null output"; }
     bool manualClock() const { return manual_; }
     /// Manual clock: renders `frames` frames into `out` (stereo) on the calling thread.
     void advance(float* out, std::size_t frames);
