@@ -87,16 +87,25 @@ function(tavrela_test name)
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
-    set(_props TIMEOUT ${T_TIMEOUT})
+    # Tests that show windows take turns on the shared virtual X server: a window of one test
+    # can otherwise cover another test's window, which then never counts as exposed. Tests
+    # that play into or record the shared sound server's sink take turns too: two tones played
+    # at once arrive mixed, and one busy-machine test would starve the other.
+    set(_locks)
     if(T_QT)
-        # Tests that show windows take turns on the shared virtual X server: a window of one
-        # test can otherwise cover another test's window, which then never counts as exposed.
-        list(APPEND _props RESOURCE_LOCK x11_display)
-    elseif(T_SOUND)
-        # Tests that record the shared sound server's sink take turns: two tones played at once
-        # would arrive mixed, and one busy-machine test would starve the other.
-        list(APPEND _props RESOURCE_LOCK pulse_sink)
+        list(APPEND _locks x11_display)
+    endif()
+    if(T_SOUND)
+        list(APPEND _locks pulse_sink)
     endif()
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
-                         PROPERTIES ${_props})
+                         PROPERTIES TIMEOUT ${T_TIMEOUT})
+    # The discovered tests' properties cannot carry a list (both locks), so the locks are set
+    # by a script CTest runs after the discovery, on the list of tests it leaves.
+    if(_locks)
+        set(_script ${CMAKE_CURRENT_BINARY_DIR}/${name}_locks.cmake)
+        file(GENERATE OUTPUT ${_script} CONTENT
+             "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES RESOURCE_LOCK \"${_locks}\")\nendif()\n")
+        set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_script})
+    endif()
 endfunction()

@@ -1,7 +1,9 @@
 // bench-load: the editor's load of a 5-minute stereo 44.1 kHz MP3 (320 kbit/s CBR and VBR -V2)
 // against plain libmpg123 decoding of the same file to float in the same run, and the peak
-// memory of the load against the size of the finished sample arrays. Needs a display (the
-// waveform geometry is built on a real GL context): run it under Xvfb.
+// memory of the load against the size of the decoded samples as floats, and how the peak memory
+// grows with the length of the file (a 1-minute and a 60-minute stereo MP3, each loaded in a
+// fresh process). Needs a display (the waveform is drawn on a real GL context): run it under
+// Xvfb.
 #include <app/editor/editor_conventions.h>
 #include <app/editor/engine_waveform_source.h>
 #include <app/editor/main_window.h>
@@ -99,7 +101,7 @@ struct LoadFigures {
     double geometryMs = 0;
 };
 
-// The decode alone, the window's way (blocks into the curves' arrays), without the window:
+// The decode alone, the window's way (blocks into the curves' summaries), without the window:
 // shows how much of the load is the decode and how much the rest.
 double DecodeOnlyMs(const QString& path) {
     tavrela::audio::Engine engine(tavrela::audio::EngineOptions{false, true, 50});
@@ -110,12 +112,12 @@ double DecodeOnlyMs(const QString& path) {
                        tavrela::audio::ChannelFlags::Decode;
     const auto channel = engine.createStream(QFile::encodeName(path).toStdString(), flags);
     tavrela::EngineWaveformSource source(engine, channel);
-    std::vector<tavrela::TGraphData> curves(static_cast<std::size_t>(source.Channels()));
-    std::vector<tavrela::TGraphData*> targets;
-    for (auto& c : curves) {
-        targets.push_back(&c);
+    std::vector<tavrela::TSampleSummary> summaries(static_cast<std::size_t>(source.Channels()));
+    std::vector<tavrela::TSampleSummary*> targets;
+    for (auto& s : summaries) {
+        targets.push_back(&s);
     }
-    tavrela::DecodeWaveformInto(source, targets, {});
+    tavrela::DecodeWaveformSummaries(source, targets, {});
     engine.freeStream(channel);
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
@@ -132,9 +134,10 @@ LoadFigures MeasureLoad(tavrela::TfrmTavrela& window, const QString& path) {
     const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
     const long peak = StatusKb("VmHWM");
     const tavrela::TGraphDisplayItem& pane = window.GraphDisplay3D1->Items()[0];
+    // The decoded samples' own size as floats: what the load would hold if it kept them.
     double arrayBytes = 0;
     for (const tavrela::TGraphDisplayGraphItem& curve : pane.GraphItems) {
-        arrayBytes += static_cast<double>(curve.Samples.Length()) * sizeof(tavrela::TGDGISample);
+        arrayBytes += static_cast<double>(curve.SampleCount()) * sizeof(float);
     }
     LoadFigures f;
     QElapsedTimer geometry;
@@ -146,10 +149,46 @@ LoadFigures MeasureLoad(tavrela::TfrmTavrela& window, const QString& path) {
     return f;
 }
 
+// The peak memory (kB) of a fresh process that starts the editor's window and loads Path.
+long PeakRssKbOfLoad(const QString& Path) {
+    QProcess p;
+    p.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--peak-rss-of"), Path});
+    if (!p.waitForFinished(1800000) || p.exitCode() != 0) {
+        std::fprintf(stderr, "bench-load: loading %s failed\n", qPrintable(Path));
+        std::exit(1);
+    }
+    return QString::fromLatin1(p.readAllStandardOutput()).trimmed().toLong();
+}
+
+// A stereo 44.1 kHz MP3 of pink noise, Minutes long.
+QString MakeNoiseMp3(const QTemporaryDir& Dir, int Minutes) {
+    const QString mp3 = Dir.filePath(QStringLiteral("noise%1.mp3").arg(Minutes));
+    const QString script =
+        QStringLiteral("sox -n -r 44100 -c 2 -b 16 -t wav - synth %1 pinknoise vol 0.4 | "
+                       "lame --quiet -q 9 -b 128 - '%2'")
+            .arg(Minutes * 60)
+            .arg(mp3);
+    if (!Run(QStringLiteral("sh"), {QStringLiteral("-c"), script})) {
+        std::fprintf(stderr, "bench-load: making the %d-minute MP3 failed\n", Minutes);
+        std::exit(1);
+    }
+    return mp3;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (argc == 3 && std::string(argv[1]) == "--peak-rss-of") {
+        // The child of PeakRssKbOfLoad: the window as the editor starts it with the file.
+        tavrela::SetMessagePresenter([](const QString&) {});
+        tavrela::audio::Engine engine(tavrela::audio::EngineOptions{false, true, 50});
+        tavrela::TfrmTavrela window(QStringList{QString::fromLocal8Bit(argv[2])}, engine);
+        window.show();
+        QCoreApplication::processEvents();
+        std::printf("%ld\n", StatusKb("VmHWM"));
+        return 0;
+    }
     tavrela::SetMessagePresenter([](const QString&) {});
     mpg123_init();
     QTemporaryDir dir;
@@ -214,14 +253,21 @@ int main(int argc, char** argv) {
         std::printf("%s_decode_only_ms: %.1f ms\n", v.name, decodeMs);
         std::printf("%s_geometry_ms: %.1f ms\n", v.name, load.geometryMs);
         std::printf("%s_load_vs_floor: %.3f ratio\n", v.name, load.loadMs / floorMs);
-        std::printf("%s_peak_rss_vs_arrays: %.3f ratio\n", v.name, load.peakVsArrays);
+        std::printf("%s_peak_rss_vs_decoded: %.3f ratio\n", v.name, load.peakVsArrays);
         std::fflush(stdout);
         worstLoadVsFloor = std::max(worstLoadVsFloor, load.loadMs / floorMs);
         worstPeakVsArrays = std::max(worstPeakVsArrays, load.peakVsArrays);
     }
     // The figures the goals are stated for: the worse of the two encodings.
     std::printf("load_vs_floor: %.3f ratio\n", worstLoadVsFloor);
-    std::printf("peak_rss_vs_arrays: %.3f ratio\n", worstPeakVsArrays);
+    std::printf("peak_rss_vs_decoded: %.3f ratio\n", worstPeakVsArrays);
+    std::fflush(stdout);
+
+    const long oneMinuteKb = PeakRssKbOfLoad(MakeNoiseMp3(dir, 1));
+    const long sixtyMinutesKb = PeakRssKbOfLoad(MakeNoiseMp3(dir, 60));
+    std::printf("rss_mb_1min: %.1f MB\n", oneMinuteKb / 1024.0);
+    std::printf("rss_mb_60min: %.1f MB\n", sixtyMinutesKb / 1024.0);
+    std::printf("rss_mb_per_minute: %.2f MB/min\n", (sixtyMinutesKb - oneMinuteKb) / 1024.0 / 59.0);
     mpg123_exit();
     return 0;
 }

@@ -153,6 +153,29 @@ void TGraphDisplayCore::ReceiveSamplesPacket(TSamplesPacket& Packet) {
     }
 }
 
+std::size_t TGraphDisplayCore::SampleStorageBytes() const {
+    std::size_t bytes = 0;
+    for (const TGraphDisplayItem& item : *FItems) {
+        for (const TGraphDisplayGraphItem& graph : item.GraphItems) {
+            bytes += graph.Samples.ReservedBytes();
+            bytes += graph.Summary ? graph.Summary->ReservedBytes() : 0;
+        }
+    }
+    return bytes;
+}
+
+void TGraphDisplayCore::RequestFrame() {
+    if (FDevice) {
+        FDevice->Invalidate();
+    }
+    if (FRenderQueued) {
+        return;
+    }
+    FRenderQueued = true;
+    QMetaObject::invokeMethod(
+        &MessageWindow, [this] { Render(); }, Qt::QueuedConnection);
+}
+
 void TGraphDisplayCore::PostProgress(int Value) {
     QMetaObject::invokeMethod(
         &MessageWindow, [this, Value] { FProgress = Value; }, Qt::QueuedConnection);

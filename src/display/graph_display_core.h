@@ -44,8 +44,12 @@ public:
     virtual void UpdateGraphItemSelection(TGraphDisplayGraphItem& GraphItem) = 0;
     /// Starts the tilt-in animation of pane `Index`; false when there is no such pane.
     virtual bool SetupStartupAnim(int Index) = 0;
-    /// Draws the active pane; never raises.
+    /// Draws the active pane when anything it shows changed; never raises.
     virtual void Render() = 0;
+    /// The next Render draws even when nothing it can see changed.
+    virtual void Invalidate() {}
+    /// Frames presented so far.
+    virtual std::uint64_t FramesPresented() const { return 0; }
 };
 
 /// The four drag flags of the drawing panel.
@@ -203,11 +207,22 @@ public:
         }
     }
     bool InitializeGeometries(int Index);
+    /// Draws the active pane when anything it shows changed since the last frame (model,
+    /// view, selection, hover, markers, playback cursor, panel size); otherwise does nothing.
     void Render() {
+        FRenderQueued = false;
         if (FDevice) {
             FDevice->Render();
         }
     }
+    /// Something shown changed: draw soon (once, however often this is called before).
+    /// The one entry point for code that changes what the display shows outside the model,
+    /// or that wants the change on screen before the host's next Render.
+    void RequestFrame();
+    /// Bytes the curves of every pane hold for their samples and summaries.
+    std::size_t SampleStorageBytes() const;
+    /// Frames presented so far (none while nothing changes).
+    std::uint64_t FramesPresented() const { return FDevice ? FDevice->FramesPresented() : 0; }
     bool SetupStartupAnim(int Index) { return FDevice ? FDevice->SetupStartupAnim(Index) : false; }
     /// The drawing side; the display owns it.
     IGraphDisplayDevice* Device() const { return FDevice.get(); }
@@ -272,6 +287,7 @@ private:
     std::vector<std::unique_ptr<TSampleThread>> FThreads;
     TSampleThread* FSampleThread = nullptr;
     std::uint64_t FNextThreadId = 1;
+    bool FRenderQueued = false;
 };
 
 } // namespace tavrela

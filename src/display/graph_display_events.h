@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -70,11 +71,19 @@ using TGraphDisplaySampleThreadFinishedEvent =
 using TGraphDisplayNeedSamplesInThreadEvent = std::function<void(
     QObject* Sender, TGraphDisplayGraphItem* GraphDisplayGraphItem, TGraphData& Samples)>;
 
+/// Fills Out with the values of samples First ... First + Count - 1 of a curve that keeps only
+/// its summary (deep zoom needs them); returns how many it filled.
+using TGraphDisplayNeedSampleRangeEvent =
+    std::function<std::size_t(QObject* Sender, TGraphDisplayItem* GraphDisplayItem,
+                              TGraphDisplayGraphItem* GraphDisplayGraphItem, std::size_t First,
+                              float* Out, std::size_t Count)>;
+
 /// The display's published events.
 struct TGraphDisplayEvents {
     TGraphDisplaySelectionEvent OnSelection;
     TGraphDisplayMarkerChangeEvent OnMarkerChange;
     TGraphDisplayGraphItemEvent OnNeedSamples;
+    TGraphDisplayNeedSampleRangeEvent OnNeedSampleRange;
     TGraphDisplayItemEvent BeforeD3DRender;
     TGraphDisplayItemEvent AfterD3DRender;
     TGraphDisplayItemEvent BeforeD3DSamplesRender;

@@ -6,7 +6,6 @@
 #include "graph_display_core.h"
 
 #include <algorithm>
-
 #include <cmath>
 #include <limits>
 
@@ -230,7 +229,8 @@ void TGraphDisplayCore::UpdateScrollRange() {
 void TGraphDisplayCore::WheelZoomStep(int WheelDelta) {
     TGraphDisplayItem& item = ActiveItem();
     const double z = item.ZoomFactor * (WheelDelta < 0 ? item.ZoomOutFactor : item.ZoomInFactor);
-    item.ZoomFactor = z >= 1.0 ? z : 1.0;
+    // Zooming stops where a sample is several pixels wide: deeper shows nothing new.
+    item.ZoomFactor = std::min(z >= 1.0 ? z : 1.0, item.MaxZoomFactor(PanelWidth()));
     UpdateScrollRange();
 }
 
@@ -270,7 +270,8 @@ void TGraphDisplayCore::Zoom() {
         return;
     }
     // A selection reaching beyond 0 … XMax would ask for less than the whole range.
-    const double target = std::max(1.0, static_cast<double>(item.XMax / w));
+    const double target = std::clamp(static_cast<double>(item.XMax / w), 1.0,
+                                     item.MaxZoomFactor(PanelWidth()));
     if (Animate) {
         const double z0 = item.ZoomFactor;
         const int p0 = GetScrollPosition();

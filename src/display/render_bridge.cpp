@@ -68,6 +68,14 @@ void TRenderBridge::AfterD3DSamplesRender(TGraphDisplayItem& Item) {
 void TRenderBridge::AfterD3DRender(TGraphDisplayItem& Item) {
     fire(FDisplay.AfterD3DRender, &FDisplay, &Item);
 }
+std::size_t TRenderBridge::NeedSampleRange(TGraphDisplayItem& Item,
+                                           TGraphDisplayGraphItem& GraphItem, std::size_t First,
+                                           float* Out, std::size_t Count) {
+    if (!FDisplay.OnNeedSampleRange) {
+        return 0;
+    }
+    return FDisplay.OnNeedSampleRange(&FDisplay, &Item, &GraphItem, First, Out, Count);
+}
 std::optional<double> TRenderBridge::NeedPlaybackPosition(TGraphDisplayItem& Item) {
     if (!FDisplay.OnNeedPlaybackPosition) {
         return std::nullopt;

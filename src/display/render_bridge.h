@@ -33,6 +33,8 @@ public:
     void BeforeD3DSamplesRender(TGraphDisplayItem& Item) override;
     void AfterD3DSamplesRender(TGraphDisplayItem& Item) override;
     void AfterD3DRender(TGraphDisplayItem& Item) override;
+    std::size_t NeedSampleRange(TGraphDisplayItem& Item, TGraphDisplayGraphItem& GraphItem,
+                                std::size_t First, float* Out, std::size_t Count) override;
     std::optional<double> NeedPlaybackPosition(TGraphDisplayItem& Item) override;
     std::optional<QString> NeedAxisXText(TGraphDisplayItem& Item, double Value) override;
     std::optional<QString> NeedMarkerText(TGraphDisplayItem& Item,
@@ -53,6 +55,8 @@ public:
     }
     bool SetupStartupAnim(int Index) override { return FRenderer.SetupStartupAnim(Index); }
     void Render() override { FRenderer.Render(); }
+    void Invalidate() override { FRenderer.Invalidate(); }
+    std::uint64_t FramesPresented() const override { return FRenderer.FramesPresented(); }
 
 private:
     TGraphDisplay3D& FDisplay;

@@ -2,6 +2,7 @@
 // the ends of the loop.
 #include <app/editor/waveform_decode.h>
 #include <display/model/graph_data.h>
+#include <display/model/sample_summary.h>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,14 @@ public:
     std::uint64_t LengthBytes() const override { return claimed_ * channels_ * 4; }
     std::uint64_t PositionBytes() const override { return next_ * channels_ * 4; }
     bool Active() const override { return next_ < frames_; }
+    bool Seek(std::uint64_t frame) override {
+        ++seeks_;
+        if (frame > frames_) {
+            return false;
+        }
+        next_ = frame;
+        return true;
+    }
     std::uint32_t Read(float* buffer, std::uint32_t bytes) override {
         if (errorAfter_ >= 0 && blocks_ >= errorAfter_) {
             return kWaveformReadError;
@@ -38,6 +47,7 @@ public:
         return static_cast<std::uint32_t>(n * channels_ * 4);
     }
     int blocks_ = 0;
+    int seeks_ = 0;
 
 private:
     int channels_;
@@ -115,6 +125,46 @@ TEST(EditorDecode, TheErrorValueEndsTheDecodeWithWhatWasRead) {
     std::vector<TGraphData> empty(2);
     EXPECT_EQ(Decode(failing, empty), 0u);
     EXPECT_EQ(empty[0].Length(), 0u);
+}
+
+TEST(EditorDecode, SummariesHoldEachChannelsExtremes) {
+    // Channel c of frame n is n * 10 + c: every block's extremes are its first and last frame.
+    ScriptedSource source(2, 5 * 512 + 3, 5 * 512 + 3);
+    std::vector<TSampleSummary> summaries(2);
+    std::vector<TSampleSummary*> targets = {&summaries[0], &summaries[1]};
+    std::vector<int> progress;
+    EXPECT_EQ(DecodeWaveformSummaries(source, targets, [&](int p) { progress.push_back(p); }),
+              5u * 512 + 3);
+    EXPECT_EQ(progress.back(), 100);
+    for (int c = 0; c < 2; ++c) {
+        const TSampleSummary& s = summaries[static_cast<std::size_t>(c)];
+        ASSERT_EQ(s.Length(), 5u * 512 + 3);
+        EXPECT_EQ(s.Blocks(0, 3, 4), (TSamplePeak{96.0f * 10 + c, 127.0f * 10 + c}));
+        EXPECT_EQ(s.Whole(), (TSamplePeak{static_cast<float>(c), (5 * 512 + 2) * 10.0f + c}));
+    }
+}
+
+TEST(EditorDecode, RangesAreReadAgainFromTheSource) {
+    ScriptedSource source(3, 100000, 100000);
+    SampleRangeReader reader;
+    std::vector<float> out(700);
+    EXPECT_EQ(reader.Read(0, 0, out.data(), out.size()), 0u); // no source yet
+    reader.SetSource(&source);
+    // A range of channel 1, then channel 2 of the same range from what was kept.
+    ASSERT_EQ(reader.Read(1, 41000, out.data(), 700), 700u);
+    for (std::size_t j = 0; j < 700; ++j) {
+        ASSERT_EQ(out[j], static_cast<float>((41000 + j) * 10 + 1)) << j;
+    }
+    ASSERT_EQ(reader.Read(2, 41100, out.data(), 100), 100u);
+    EXPECT_EQ(out[0], static_cast<float>(41100 * 10 + 2));
+    EXPECT_EQ(source.seeks_, 1);
+    // Backwards, and past the end: what there is.
+    ASSERT_EQ(reader.Read(0, 10, out.data(), 5), 5u);
+    EXPECT_EQ(out[4], 140.0f);
+    EXPECT_EQ(reader.Read(0, 99990, out.data(), 700), 10u);
+    EXPECT_EQ(out[9], 999990.0f);
+    EXPECT_EQ(reader.Read(0, 200000, out.data(), 10), 0u); // the seek fails
+    EXPECT_EQ(reader.Read(3, 0, out.data(), 10), 0u);      // no such channel
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "test_editor_fixtures.h"
 
 #include <app/editor/editor_conventions.h>
+#include <app/editor/engine_waveform_source.h>
 #include <app/editor/loading_window.h>
 #include <app/editor/main_window.h>
 #include <app/markers/time_text.h>
@@ -162,7 +163,7 @@ TEST_F(EditorWindow, ChannelsBecomeCurvesLanesAndCaptions) {
         EXPECT_FALSE(pane.Axis.AxisX.GridVisible);
         EXPECT_EQ(pane.Caption.Text, c.file);
         ASSERT_EQ(pane.GraphItems.Count(), c.channels);
-        const std::size_t frames = pane.GraphItems[0].Samples.Length();
+        const std::size_t frames = pane.GraphItems[0].SampleCount();
         EXPECT_GT(frames, 0u);
         EXPECT_EQ(pane.XMax, static_cast<double>(frames) * c.channels * 4);
         EXPECT_EQ(w.TotalX, pane.XMax);
@@ -173,7 +174,7 @@ TEST_F(EditorWindow, ChannelsBecomeCurvesLanesAndCaptions) {
             EXPECT_EQ(curve.Color, 0x008000u);
             EXPECT_EQ(curve.BaseColor, 0x00FF00u);
             EXPECT_EQ(curve.PrimitiveType, 4);
-            EXPECT_EQ(curve.Samples.Length(), frames);
+            EXPECT_EQ(curve.SampleCount(), frames);
         }
         window.reset();
     }
@@ -203,10 +204,51 @@ TEST_F(EditorWindow, ThreeMinutesOfStereoFillTheArraysExactly) {
     EXPECT_EQ(window->LoadingWindow(), nullptr);
     EXPECT_TRUE(window->Panel1->isEnabled());
     ASSERT_EQ(Pane().GraphItems.Count(), 2);
-    EXPECT_EQ(Pane().GraphItems[0].Samples.Length(), 7938000u);
-    EXPECT_EQ(Pane().GraphItems[1].Samples.Length(), 7938000u);
+    EXPECT_EQ(Pane().GraphItems[0].SampleCount(), 7938000u);
+    EXPECT_EQ(Pane().GraphItems[1].SampleCount(), 7938000u);
     EXPECT_EQ(Pane().XMax, 63504000.0);
+    // Only the summaries are kept: far less than the 63.5 MB of decoded samples.
+    EXPECT_EQ(Pane().GraphItems[0].Samples.Length(), 0u);
+    EXPECT_GT(window->GraphDisplay3D1->SampleStorageBytes(), 0u);
+    EXPECT_LT(window->GraphDisplay3D1->SampleStorageBytes(), 63504000u / 12);
     EXPECT_EQ(window->DurationSeconds, 180);
+}
+
+TEST_F(EditorWindow, DeepZoomSamplesAreReadAgainExactlyFromTheFile) {
+    // The display keeps only summaries; the samples it asks for at deep zoom come from a
+    // seek into the MP3 and must equal a plain decode of the same frames, for both channels,
+    // forwards and backwards.
+    const QString mp3 = MakeMp3(dir, QStringLiteral("range.mp3"), 20.0, 2);
+    TfrmTavrela& w = Open({mp3});
+    ASSERT_EQ(Pane().GraphItems.Count(), 2);
+    const std::size_t frames = Pane().GraphItems[0].SampleCount();
+    ASSERT_GT(frames, 800000u);
+    EXPECT_EQ(Pane().GraphItems[0].Summary->Length(), frames);
+
+    const auto flags = audio::ChannelFlags::Float | audio::ChannelFlags::Prescan |
+                       audio::ChannelFlags::Decode;
+    const auto channel = engine.createStream(QFile::encodeName(mp3).toStdString(), flags);
+    ASSERT_NE(channel, 0u);
+    EngineWaveformSource source(engine, channel);
+    std::vector<TGraphData> plain(2);
+    std::vector<TGraphData*> targets = {&plain[0], &plain[1]};
+    ASSERT_EQ(DecodeWaveformInto(source, targets, {}), frames);
+    engine.freeStream(channel);
+
+    TGraphDisplay3D& display = *w.GraphDisplay3D1;
+    ASSERT_TRUE(display.OnNeedSampleRange);
+    for (const std::size_t first : {std::size_t{700000}, std::size_t{12345}, frames - 300}) {
+        for (int c = 0; c < 2; ++c) {
+            std::vector<float> got(500, -9.0f);
+            const std::size_t n = display.OnNeedSampleRange(
+                &display, &Pane(), &Pane().GraphItems[c], first, got.data(), got.size());
+            EXPECT_EQ(n, std::min<std::size_t>(500, frames - first));
+            for (std::size_t j = 0; j < n; ++j) {
+                ASSERT_EQ(got[j], plain[static_cast<std::size_t>(c)][first + j].Value)
+                    << first << " " << c << " " << j;
+            }
+        }
+    }
 }
 
 TEST_F(EditorWindow, StoredMarkerTextsBecomeMarkersOnTheDurationScale) {
@@ -412,7 +454,7 @@ TEST_F(EditorWindow, AFailedWriteKeepsTheWorkAndASecondPressRetries) {
     EXPECT_FALSE(terminated);
     ASSERT_EQ(w.GraphDisplay3D1->Items().Count(), 1);
     EXPECT_EQ(Pane().GraphItems.Count(), 2);
-    EXPECT_GT(Pane().GraphItems[0].Samples.Length(), 0u);
+    EXPECT_GT(Pane().GraphItems[0].SampleCount(), 0u);
     ASSERT_EQ(Pane().Markers.Count(), 2);
     EXPECT_DOUBLE_EQ(Pane().Markers[0].X, SecondsToX(w.DurationSeconds, 6.0, w.TotalX));
     EXPECT_EQ(w.Comment, QStringLiteral("revisto"));

@@ -335,12 +335,21 @@ TEST_F(SessionWindow, StampAsksTheJingleDialogAndACancelChangesNothing) {
 
     TfrmTavrela& w = Open(MakeMp3(dir, QStringLiteral("a.mp3"), 10.0, 2));
     LeftClick(200);
+    // Answers the dialog once it is the modal one, however late it comes up (a check before
+    // then would find none and leave the dialog open for good).
     const auto answerDialog = [](const std::function<void(TfrmSelecionarVinheta*)>& act) {
-        QTimer::singleShot(0, [act] {
+        auto* poll = new QTimer;
+        poll->setInterval(20);
+        QObject::connect(poll, &QTimer::timeout, [poll, act] {
             auto* dialog = qobject_cast<TfrmSelecionarVinheta*>(QApplication::activeModalWidget());
-            ASSERT_NE(dialog, nullptr);
+            if (dialog == nullptr) {
+                return;
+            }
+            poll->stop();
+            poll->deleteLater();
             act(dialog);
         });
+        poll->start();
     };
     answerDialog([](TfrmSelecionarVinheta* d) { d->reject(); });
     QTest::mouseClick(w.btnCarimbo, Qt::LeftButton);

@@ -42,6 +42,26 @@ TEST(Navigation, WheelSteps) {
     }
 }
 
+TEST(Navigation, ZoomStopsWhereASampleIsSeveralPixelsWide) {
+    // 2000 samples in the test panel: the wheel and the selection zoom both stop where one
+    // sample is 8 pixels wide.
+    TestDisplay d;
+    TGraphDisplayItem& item = d.AddPane(1000.0);
+    item.GraphItems.Add().Samples.SetLength(2000);
+    const double limit = 8.0 * 2000 / 600; // the test panel is 600 pixels wide
+    ASSERT_GT(limit, 2.0);
+    for (int i = 0; i < 60; ++i) {
+        d.WheelZoomStep(120);
+    }
+    EXPECT_DOUBLE_EQ(item.ZoomFactor, limit);
+    d.WheelZoomStep(-120);
+    EXPECT_DOUBLE_EQ(item.ZoomFactor, limit * 0.75);
+    item.SelectionStart = 100.0;
+    item.SelectionEnd = 100.001;
+    d.Zoom();
+    EXPECT_DOUBLE_EQ(item.ZoomFactor, limit);
+}
+
 TEST(Navigation, ZoomKeepsTheLeftEdgesShare) {
     TestDisplay d;
     TGraphDisplayItem& item = d.AddPane(1000.0);

@@ -21,6 +21,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace tavrela;
@@ -329,14 +330,20 @@ TEST(RenderPixels, MarkerLinesAndHover) {
     EXPECT_EQ(Pixel(d.Frame(), redColumn, 150), kBlack);
 }
 
-TEST(RenderPixels, SelectionBandAndCursor) {
-    FakeDisplay d(QSize(400, 300));
-    TGraphDisplayItem& pane = d.AddQuietPane(2);
+// A pane of x 0 ... 1000 with no curve drawn and the selection 250 ... 500 shown.
+TGraphDisplayItem& SelectionPane(FakeDisplay& D) {
+    TGraphDisplayItem& pane = D.AddQuietPane(2);
     FakeDisplay::AddCurve(pane, 2000, 0.5f, 3, 0x00FF00).Visible = false;
     pane.SetXMax(1000.0);
     pane.SelectionStart = 250.0;
     pane.SelectionEnd = 500.0;
-    d.Props.ShowSelection = true;
+    D.Props.ShowSelection = true;
+    return pane;
+}
+
+TEST(RenderPixels, SelectionBandAndCursor) {
+    FakeDisplay d(QSize(400, 300));
+    TGraphDisplayItem& pane = SelectionPane(d);
     d.Props.ShowCursor = true;
     d.Props.SolidCursor = true;
     d.Playback = 750.0;
@@ -359,6 +366,35 @@ TEST(RenderPixels, SelectionBandAndCursor) {
     EXPECT_EQ(Pixel(f, start - 3, 150), kBlack);
     EXPECT_EQ(Pixel(f, cursor, 150), kWhite);
     EXPECT_EQ(Pixel(f, cursor + 2, 150), kBlack);
+}
+
+TEST(RenderPixels, AMarkerOnASelectionEdgeStaysVisible) {
+    // A marker placed at the selection start lands on the column of the selection's opaque
+    // edge; it is drawn over it, blended as over the waveform.
+    FakeDisplay d(QSize(400, 300));
+    TGraphDisplayItem& pane = SelectionPane(d);
+    for (const double x : {pane.SelectionStart, pane.SelectionEnd}) {
+        TGraphDisplayMarker& marker = pane.Markers.Add();
+        marker.X = x;
+        marker.Color = 0x00FF00;
+    }
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Renderer->Render();
+    const QImage f = d.Frame();
+
+    const int n = pane.MaxPrimitiveCount();
+    for (const float at : {0.25f, 0.5f}) {
+        SCOPED_TRACE(at);
+        const int edge = ColumnOf(d, at * n / 2, -0.5f);
+        const int marker = ColumnOf(d, at * n / 2, 1.0f);
+        ASSERT_EQ(marker, edge) << "the fixture no longer puts the marker on the edge";
+        // Lime squared plus the border colour (0x111199) squared.
+        const QRgb p = Pixel(f, marker, 150);
+        EXPECT_EQ(qGreen(p), 255);
+        EXPECT_LT(qRed(p), 8);
+        EXPECT_NEAR(qBlue(p), 0x99 * 0x99 / 255, 3);
+    }
 }
 
 TEST(RenderPixels, StackedLanesAtThePredictedRows) {
@@ -503,53 +539,286 @@ TEST(RenderFrame, OrderAnimationAndAbandonedFrames) {
     EXPECT_TRUE(d.Renderer->RenderFrame(0));
 }
 
-TEST(RenderFrame, PartialCurveDrawsGiveTheSamePicture) {
-    // Zoomed in, only the visible part is drawn; bars thinner than a pixel are drawn only
-    // where they cover a sampling point. Neither may change a single pixel.
-    struct Case {
-        bool Antialiasing;
-        double Zoom;
-    };
-    for (const Case c : {Case{false, 1.0}, Case{true, 1.0}, Case{false, 16.0}, Case{true, 16.0}}) {
-        SCOPED_TRACE(testing::Message() << c.Antialiasing << " x" << c.Zoom);
-        FakeDisplay d(QSize(320, 200));
-        d.Props.Antialiasing = c.Antialiasing;
-        TGraphDisplayItem& pane = d.AddQuietPane(4);
-        pane.ChannelCount = 2;
-        pane.Axis.AxisY.ScaleMode = 0;
-        for (int k = 0; k < 2; ++k) {
-            TGraphDisplayGraphItem& g =
-                FakeDisplay::AddCurve(pane, 200000, 0.0f, 3 + k, k == 0 ? 0x3060C0 : 0x20C040);
-            g.Channel = k;
-            g.BaseColor = 0x102040;
-            for (std::size_t i = 0; i < g.Samples.size(); ++i) {
-                g.Samples[i].Value = static_cast<float>(
-                    std::sin(static_cast<double>(i) * 0.0013 * (k + 1)) * (0.2 + (i % 7) * 0.1));
+// ---------------------------------------------------------------- the waveform's picture
+
+namespace {
+
+bool NotBlack(QRgb c) {
+    return qRed(c) > 16 || qGreen(c) > 16 || qBlue(c) > 16;
+}
+
+// The editor's pane: one lane of bars per channel, fixed 0 ... 1 scale.
+TGraphDisplayItem& EditorPane(FakeDisplay& D, int Channels, std::size_t Length) {
+    TGraphDisplayItem& pane = D.AddQuietPane(4);
+    pane.ChannelCount = Channels;
+    pane.Axis.AxisY.Max = 1.0;
+    for (int c = 0; c < Channels; ++c) {
+        TGraphDisplayGraphItem& g = FakeDisplay::AddCurve(pane, Length, 0.0f, 4, 0x008000);
+        g.BaseColor = 0x00FF00;
+        g.Channel = c;
+    }
+    pane.SetXMax(static_cast<double>(Length) * 4.0 * Channels);
+    D.Props.MaximumVertexCount = 500000;
+    D.Props.Antialiasing = true;
+    return pane;
+}
+
+// Window column of sample M and row of value V of curve GraphIndex, through the transforms.
+int SampleColumn(FakeDisplay& D, int GraphIndex, double M) {
+    const TGraphDisplayGraphItem& g = D.Items()[0].GraphItems[GraphIndex];
+    return ColumnOf(D, static_cast<float>(M / (2.0 * g.SampleStep)), 0.0f);
+}
+int ValueRow(FakeDisplay& D, int GraphIndex, double V) {
+    TGraphDisplayItem& pane = D.Items()[0];
+    D.Renderer->SetGraphItemTransform(0, GraphIndex);
+    const TVector4 p = TransformPoint({0, static_cast<float>(V), 0, 1}, pane.WorldMatrix);
+    const QSize size = D.Panel().size();
+    return static_cast<int>(std::lround(WorldToPixel(p.X, p.Y, p.Z, size.width(), size.height()).Y));
+}
+
+// The lit rows of column X between rows Top and Bottom: first and last, -1 when none.
+std::pair<int, int> LitRows(const QImage& F, int X, int Top, int Bottom) {
+    int first = -1;
+    int last = -1;
+    for (int y = std::max(Top, 0); y <= std::min(Bottom, F.height() - 1); ++y) {
+        if (NotBlack(Pixel(F, X, y))) {
+            first = first < 0 ? y : first;
+            last = y;
+        }
+    }
+    return {first, last};
+}
+
+} // namespace
+
+TEST(WaveformPixels, EveryClickShowsAtZoomOne) {
+    // Two minutes of a quiet bed with a 20 ms click (a 1 kHz square burst) every 10 s, the
+    // clicks of the second channel 3.3 s later: at the editor's window sizes every click
+    // reaches far up and far down in its column, and the bed stays low between them.
+    constexpr std::size_t kRate = 44100;
+    constexpr std::size_t kLength = 120 * kRate;
+    for (const QSize size : {QSize(560, 300), QSize(1135, 420), QSize(1775, 640)}) {
+        SCOPED_TRACE(size.width());
+        FakeDisplay d(size);
+        TGraphDisplayItem& pane = EditorPane(d, 2, kLength);
+        std::vector<std::vector<std::size_t>> clicks(2);
+        for (int c = 0; c < 2; ++c) {
+            TGraphData& s = pane.GraphItems[c].Samples;
+            std::uint32_t noise = 99u + static_cast<std::uint32_t>(c);
+            for (std::size_t i = 0; i < kLength; ++i) {
+                noise = noise * 1664525u + 1013904223u;
+                s[i].Value = (static_cast<float>(noise >> 8) / 16777216.0f - 0.5f) * 0.02f;
+            }
+            for (std::size_t at = 5 * kRate + c * 33 * kRate / 10; at + 882 < kLength;
+                 at += 10 * kRate) {
+                for (std::size_t k = 0; k < 882; ++k) {
+                    s[at + k].Value = (k / 22) % 2 == 0 ? 0.9f : -0.9f;
+                }
+                clicks[static_cast<std::size_t>(c)].push_back(at + 441);
             }
         }
         ASSERT_TRUE(d.Renderer->InitD3D(0));
         d.Renderer->InitializeGeometries(0);
-        pane.ZoomFactor = c.Zoom;
-        pane.ViewPosition = c.Zoom > 1.0 ? 0.37 * pane.XMax : 0.0;
-        d.ScrollMax = static_cast<int>(600 * c.Zoom);
-        GlDevice* device = TGraphDisplayRenderer::Device(pane);
-
-        const quint64 p0 = device->PrimitivesDrawn();
         d.Renderer->Render();
-        const QImage part = d.Frame().copy();
-        const quint64 partial = device->PrimitivesDrawn() - p0;
-
-        TGraphDisplayRenderer::SetDrawWholeCurves(true);
-        const quint64 p1 = device->PrimitivesDrawn();
-        d.Renderer->Render();
-        TGraphDisplayRenderer::SetDrawWholeCurves(false);
-        const quint64 whole = device->PrimitivesDrawn() - p1;
-
-        EXPECT_EQ(part, d.Frame());
-        EXPECT_LT(partial, whole);
-        if (c.Zoom > 1.0) {
-            EXPECT_LT(partial * 4, whole);
+        const QImage f = d.Frame();
+        for (int c = 0; c < 2; ++c) {
+            const int centre = ValueRow(d, c, 0.0);
+            const int up = ValueRow(d, c, 0.7);
+            const int down = ValueRow(d, c, -0.7);
+            const int bed = ValueRow(d, c, 0.3);
+            ASSERT_LT(up, centre);
+            ASSERT_GT(down, centre);
+            for (const std::size_t m : clicks[static_cast<std::size_t>(c)]) {
+                const int x = SampleColumn(d, c, static_cast<double>(m));
+                bool high = false;
+                bool low = false;
+                for (int k = x - 1; k <= x + 1; ++k) {
+                    const auto [top, bottom] = LitRows(f, k, up - 40, down + 40);
+                    high = high || (top >= 0 && top <= up);
+                    low = low || (bottom >= down);
+                }
+                EXPECT_TRUE(high) << "channel " << c << " click at " << m;
+                EXPECT_TRUE(low) << "channel " << c << " click at " << m;
+                // Half-way to the next click only the bed shows.
+                const int quiet = SampleColumn(d, c, static_cast<double>(m + 5 * kRate));
+                if (m + 5 * kRate < kLength) {
+                    const auto [top, bottom] = LitRows(f, quiet, up - 40, down + 40);
+                    EXPECT_TRUE(top < 0 || top > bed) << m;
+                }
+            }
         }
+    }
+}
+
+TEST(WaveformPixels, TonesFillTheirColumnsSymmetrically) {
+    // A 250 ms tone burst at half scale in silence, and a full-scale square wave.
+    constexpr std::size_t kRate = 44100;
+    constexpr std::size_t kLength = 30 * kRate;
+    FakeDisplay d(QSize(900, 400));
+    TGraphDisplayItem& pane = EditorPane(d, 2, kLength);
+    TGraphData& tone = pane.GraphItems[0].Samples;
+    const std::size_t burst = 12 * kRate;
+    for (std::size_t k = 0; k < kRate / 4; ++k) {
+        tone[burst + k].Value =
+            static_cast<float>(0.5 * std::sin(2.0 * 3.14159265358979 * 440.0 * k / kRate));
+    }
+    TGraphData& square = pane.GraphItems[1].Samples;
+    for (std::size_t i = 0; i < kLength; ++i) {
+        square[i].Value = (i / 220) % 2 == 0 ? 1.0f : -1.0f;
+    }
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Renderer->Render();
+    const QImage f = d.Frame();
+
+    // The burst: every column it covers is filled from -0.5 to +0.5 about the lane's centre.
+    const int centre = ValueRow(d, 0, 0.0);
+    const int first = SampleColumn(d, 0, static_cast<double>(burst));
+    const int last = SampleColumn(d, 0, static_cast<double>(burst + kRate / 4));
+    ASSERT_GE(last - first, 5);
+    const int scanTop = ValueRow(d, 0, 0.8);
+    const int scanBottom = ValueRow(d, 0, -0.8);
+    for (int x = first + 1; x < last; ++x) {
+        const auto [top, bottom] = LitRows(f, x, scanTop, scanBottom);
+        EXPECT_NEAR(top, ValueRow(d, 0, 0.5), 1) << x;
+        EXPECT_NEAR(bottom, ValueRow(d, 0, -0.5), 1) << x;
+        EXPECT_NEAR(centre - top, bottom - centre, 1) << x;
+        for (int y = top; y <= bottom; ++y) {
+            EXPECT_TRUE(NotBlack(Pixel(f, x, y))) << x << "," << y;
+        }
+    }
+    // Outside the burst nothing shows.
+    EXPECT_EQ(LitRows(f, first - 5, scanTop, scanBottom).first, -1);
+
+    // The square wave reaches the lane's edges in every column.
+    const int top = ValueRow(d, 1, 1.0);
+    const int bottom = ValueRow(d, 1, -1.0);
+    for (int x = 2; x < 898; x += 7) {
+        const auto rows = LitRows(f, x, top - 20, bottom + 20);
+        EXPECT_NEAR(rows.first, top, 1) << x;
+        EXPECT_NEAR(rows.second, bottom, 1) << x;
+    }
+}
+
+TEST(WaveformPixels, DeepZoomDrawsTheLineThroughTheSamples) {
+    constexpr std::size_t kLength = 100000;
+    FakeDisplay d(QSize(400, 300));
+    TGraphDisplayItem& pane = EditorPane(d, 1, kLength);
+    TGraphData& s = pane.GraphItems[0].Samples;
+    for (std::size_t i = 0; i < kLength; ++i) {
+        s[i].Value = static_cast<float>(0.6 * std::sin(static_cast<double>(i) * 0.37) +
+                                        0.2 * std::sin(static_cast<double>(i) * 0.051));
+    }
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    // About 12 pixels per sample, a little past the middle of the file.
+    pane.ZoomFactor = 12.0 * kLength / 400.0;
+    d.ScrollMax = static_cast<int>(600 * pane.ZoomFactor);
+    pane.ViewPosition = 0.5371 * pane.XMax;
+    d.Renderer->Render();
+    const QImage f = d.Frame();
+    int checked = 0;
+    const double first = 0.5371 * kLength;
+    for (std::size_t m = static_cast<std::size_t>(first); m < first + 40; ++m) {
+        const int x = SampleColumn(d, 0, static_cast<double>(m));
+        if (x < 2 || x > 397) {
+            continue;
+        }
+        const int y = ValueRow(d, 0, s[m].Value);
+        bool lit = false;
+        for (int dx = -1; dx <= 1; ++dx) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                lit = lit || NotBlack(Pixel(f, x + dx, y + dy));
+            }
+        }
+        EXPECT_TRUE(lit) << m;
+        ++checked;
+    }
+    EXPECT_GT(checked, 25);
+    // A line, not bars: half-way between two samples far apart in value the baseline stays
+    // dark.
+    const int centre = ValueRow(d, 0, 0.0);
+    int darkCentres = 0;
+    for (int x = 5; x < 395; ++x) {
+        darkCentres += NotBlack(Pixel(f, x, centre)) ? 0 : 1;
+    }
+    EXPECT_GT(darkCentres, 300);
+}
+
+TEST(WaveformPixels, MarkersLandWhereTheMappingPutsThem) {
+    // A stored marker's x lands on the column the camera and curve transform give it, for
+    // the editor's pane of a 3-minute stereo file, at zoom 1 and zoomed in.
+    constexpr std::size_t kLength = 180 * 44100;
+    FakeDisplay d(QSize(1135, 420));
+    TGraphDisplayItem& pane = EditorPane(d, 2, kLength);
+    const std::vector<double> seconds = {0.0, 5.0, 12.5, 70.5, 123.45, 179.9};
+    for (const double s : seconds) {
+        TGraphDisplayMarker& marker = pane.Markers.Add();
+        marker.X = s / 180.0 * pane.XMax;
+        marker.Color = 0x0000FF;
+    }
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    for (const double zoom : {1.0, 7.5}) {
+        SCOPED_TRACE(zoom);
+        pane.ZoomFactor = zoom;
+        d.ScrollMax = static_cast<int>(600 * zoom);
+        pane.ViewPosition = zoom > 1.0 ? 0.05 * pane.XMax : 0.0;
+        d.Renderer->Render();
+        const QImage f = d.Frame();
+        const double n = pane.MaxPrimitiveCount();
+        // World x = 1200.00003270771 / N x zoom x (X / XMax x N / 2) - scroll - 0.2; then
+        // the camera at the markers' plane (z = 3).
+        for (const double s : seconds) {
+            const double vx = s / 180.0 * n / 2.0;
+            const double wx = 1200.00003270771 / n * zoom * vx - pane.GetViewScrollPosition() - 0.2;
+            const double px = 1135 / 2.0 * (1.0 + 2.4142136 * (wx - 300.0) / 726.0);
+            const int column = static_cast<int>(std::lround(px));
+            if (column < 1 || column > 1133) {
+                continue;
+            }
+            EXPECT_EQ(Pixel(f, column, 200), kRed) << s;
+        }
+    }
+}
+
+TEST(RenderFrame, DrawsOnlyWhenSomethingChanged) {
+    FakeDisplay d(QSize(320, 200));
+    TGraphDisplayItem& pane = EditorPane(d, 2, 50000);
+    d.Props.ShowCursor = true;
+    d.Props.ShowSelection = true;
+    d.Playback = 1000.0;
+    TGraphDisplayMarker& marker = pane.Markers.Add();
+    marker.X = 5000.0;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    d.Renderer->Render();
+    const quint64 start = d.Renderer->FramesPresented();
+    // The host's 50 ms timer over a few idle seconds: no frame.
+    for (int i = 0; i < 100; ++i) {
+        d.Renderer->Render();
+    }
+    EXPECT_EQ(d.Renderer->FramesPresented(), start);
+
+    // Each change draws exactly one frame.
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"hover", [&] { d.Hover = 0; }},
+        {"cursor", [&] { d.Playback = 2000.0; }},
+        {"marker", [&] { marker.X = 6000.0; }},
+        {"selection", [&] { pane.SelectionStart = 100.0; }},
+        {"zoom", [&] { pane.ZoomFactor = 2.0; }},
+        {"scroll", [&] { pane.ViewPosition = 1000.0; }},
+        {"amplitude", [&] { pane.AmplitudeFactor = 2.0f; }},
+        {"model", [&] { d.Renderer->InitializeGeometries(0); }},
+        {"invalidated", [&] { d.Renderer->Invalidate(); }},
+    };
+    quint64 expected = start;
+    for (const auto& [name, change] : changes) {
+        change();
+        for (int i = 0; i < 5; ++i) {
+            d.Renderer->Render();
+        }
+        EXPECT_EQ(d.Renderer->FramesPresented(), ++expected) << name;
     }
 }
 

@@ -22,6 +22,11 @@ bool EngineWaveformSource::Active() const {
     return engine_.isActive(channel_) != audio::ChannelState::Stopped;
 }
 
+bool EngineWaveformSource::Seek(std::uint64_t frame) {
+    const auto bytes = static_cast<std::int64_t>(frame * static_cast<std::uint64_t>(channels_) * 4);
+    return channels_ > 0 && engine_.setPosition(channel_, bytes);
+}
+
 std::uint32_t EngineWaveformSource::Read(float* buffer, std::uint32_t bytes) {
     return engine_.getData(channel_, buffer, bytes);
 }

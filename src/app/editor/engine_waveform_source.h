@@ -15,6 +15,7 @@ public:
     std::uint64_t PositionBytes() const override;
     bool Active() const override;
     std::uint32_t Read(float* buffer, std::uint32_t bytes) override;
+    bool Seek(std::uint64_t frame) override;
 
 private:
     audio::Engine& engine_;

@@ -216,6 +216,7 @@ void TfrmTavrela::FormCreate(const QStringList& arguments) {
 
 void TfrmTavrela::FormDestroy() {
     tmrRenderGrafico->stop();
+    CloseSampleRangeChannel();
     FEngine.stop();
     FEngine.free();
 }
@@ -304,6 +305,7 @@ void TfrmTavrela::LoadAudio() {
     tags::CreateTagObjects(tags::FileExtension(FileName.toStdString()));
     tags::ReadTag(QFile::encodeName(FileName).toStdString());
 
+    CloseSampleRangeChannel();
     FEngine.freeStream(Stream);
     Stream = OpenChannel(false);
     if (Stream == 0) {
@@ -382,17 +384,20 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
     } cleanup{this};
     QCoreApplication::processEvents();
 
+    // Only the summaries stay: the samples of a deep zoom are read again from the file.
     TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
-    std::vector<TGraphData*> curves;
-    for (TGraphDisplayGraphItem& curve : pane.GraphItems) {
-        curves.push_back(&curve.Samples);
+    std::vector<std::shared_ptr<TSampleSummary>> summaries;
+    std::vector<TSampleSummary*> targets;
+    for (int i = 0; i < pane.GraphItems.Count(); ++i) {
+        summaries.push_back(std::make_shared<TSampleSummary>());
+        targets.push_back(summaries.back().get());
     }
     EngineWaveformSource engineSource(FEngine, channel);
     StartAnalysis(channel);
     AnalysisTap source(engineSource, FAnalysis.get());
     QElapsedTimer sinceEvents;
     sinceEvents.start();
-    DecodeWaveformInto(source, curves, [&](int percent) {
+    DecodeWaveformSummaries(source, targets, [&](int percent) {
         if (FLoading != nullptr) {
             FLoading->SetProgress(percent);
         }
@@ -405,6 +410,9 @@ void TfrmTavrela::DecodeWaveform(const QString& AFileName) {
         }
     });
     source.Finish();
+    for (int i = 0; i < pane.GraphItems.Count(); ++i) {
+        pane.GraphItems[i].Summary = summaries[static_cast<std::size_t>(i)];
+    }
     pane.SetXMax(static_cast<double>(std::max<std::int64_t>(0, FEngine.length(channel))));
 }
 
@@ -490,12 +498,13 @@ void TfrmTavrela::SaveMarkers() {
     SetTexts(texts);
 
     // Kept so a failed write can show the file again without decoding it anew.
-    std::vector<TGraphData> samples;
+    std::vector<std::shared_ptr<const TSampleSummary>> summaries;
     for (TGraphDisplayGraphItem& curve : pane.GraphItems) {
-        samples.push_back(curve.Samples);
+        summaries.push_back(curve.Summary);
     }
     const int channels = pane.ChannelCount;
 
+    CloseSampleRangeChannel();
     FEngine.stop(Stream);
     FEngine.freeStream(Stream);
     FEngine.freeModule(Stream);
@@ -529,7 +538,7 @@ void TfrmTavrela::SaveMarkers() {
         const QString reason = SaveFailureText(tags::LastWriteResult());
         ShowMessage(reason.isEmpty() ? kWriteFailedMessage
                                      : kWriteFailedMessage + QStringLiteral("\n\n") + reason);
-        RestoreAfterFailedSave(samples, channels);
+        RestoreAfterFailedSave(summaries, channels);
         SilentAbort();
     }
     ClearMarkerTexts();
@@ -540,12 +549,13 @@ void TfrmTavrela::SaveMarkers() {
     Terminate();
 }
 
-void TfrmTavrela::RestoreAfterFailedSave(const std::vector<TGraphData>& samples, int channels) {
+void TfrmTavrela::RestoreAfterFailedSave(
+    const std::vector<std::shared_ptr<const TSampleSummary>>& summaries, int channels) {
     Stream = OpenChannel(false);
     BuildFilePane(channels);
     TGraphDisplayItem& pane = GraphDisplay3D1->Items()[0];
-    for (int i = 0; i < pane.GraphItems.Count() && i < static_cast<int>(samples.size()); ++i) {
-        pane.GraphItems[i].Samples = samples[static_cast<std::size_t>(i)];
+    for (int i = 0; i < pane.GraphItems.Count() && i < static_cast<int>(summaries.size()); ++i) {
+        pane.GraphItems[i].Summary = summaries[static_cast<std::size_t>(i)];
     }
     pane.SetXMax(TotalX);
     GraphDisplay3D1->Initialize(0);
@@ -573,12 +583,38 @@ void TfrmTavrela::ConfigureDisplay() {
     d.OnNeedAxisXText = [this](QObject*, TGraphDisplayItem*, double Value) {
         return GraphDisplay3D1NeedAxisXText(Value);
     };
+    d.OnNeedSampleRange = [this](QObject*, TGraphDisplayItem*, TGraphDisplayGraphItem* Curve,
+                                 std::size_t First, float* Out, std::size_t Count) {
+        return GraphDisplay3D1NeedSampleRange(Curve->Channel, First, Out, Count);
+    };
     // Each marker names its kind beside its line: colours alone do not tell the intro's red
     // from the stamp's dark red at a glance.
     d.OnNeedMarkerText = [](QObject*, TGraphDisplayItem*, TGraphDisplayMarker* Marker) {
         const std::optional<TMarkerKind> kind = MarkerKindOfColor(Marker->Color);
         return kind ? MarkerLoadCaption(*kind) : QString();
     };
+}
+
+std::size_t TfrmTavrela::GraphDisplay3D1NeedSampleRange(int Channel, std::size_t First,
+                                                        float* Out, std::size_t Count) {
+    if (FRangeReader.Source() == nullptr) {
+        if (FileName.isEmpty() || (FRangeChannel = OpenChannel(true)) == 0) {
+            return 0;
+        }
+        FRangeSource = std::make_unique<EngineWaveformSource>(FEngine, FRangeChannel);
+        FRangeReader.SetSource(FRangeSource.get());
+    }
+    return FRangeReader.Read(Channel, First, Out, Count);
+}
+
+void TfrmTavrela::CloseSampleRangeChannel() {
+    FRangeReader.SetSource(nullptr);
+    FRangeSource.reset();
+    if (FRangeChannel != 0) {
+        FEngine.freeModule(FRangeChannel);
+        FEngine.freeStream(FRangeChannel);
+        FRangeChannel = 0;
+    }
 }
 
 QString TfrmTavrela::GraphDisplay3D1NeedAxisXText(double Value) {

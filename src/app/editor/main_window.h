@@ -2,6 +2,8 @@
 // The editor's main window: the controls the commands are bound to, start-up, loading the
 // file into the display and saving the markers.
 
+#include "waveform_decode.h"
+
 #include <QString>
 #include <QStringList>
 #include <QWidget>
@@ -28,11 +30,13 @@ namespace tavrela {
 namespace audio {
 class Engine;
 }
+class EngineWaveformSource;
 namespace analysis {
 class AnalysisWorker;
 struct AudioAnalysis;
 } // namespace analysis
 class TGraphData;
+class TSampleSummary;
 class TGraphDisplay3D;
 class TfrmCarregando;
 struct MarkerTexts;
@@ -261,7 +265,14 @@ private:
     void BuildFilePane(int channels);
     /// After a failed write: the file shown again with the markers as the attempt computed
     /// them, so "Gravar marcações" can simply be pressed again.
-    void RestoreAfterFailedSave(const std::vector<TGraphData>& samples, int channels);
+    void RestoreAfterFailedSave(
+        const std::vector<std::shared_ptr<const TSampleSummary>>& summaries, int channels);
+    /// The samples of frames First ... First + Count - 1 of a channel, read again from the
+    /// file (the display keeps only summaries); how many were read.
+    std::size_t GraphDisplay3D1NeedSampleRange(int Channel, std::size_t First, float* Out,
+                                               std::size_t Count);
+    /// Frees the decoding channel of those reads (before the file is written or replaced).
+    void CloseSampleRangeChannel();
     MarkerTexts CurrentTexts() const;
     void SetTexts(const MarkerTexts& texts);
     void ClearMarkerTexts();
@@ -276,6 +287,9 @@ private:
     int FExitCode = 0;
     TfrmCarregando* FLoading = nullptr;
     std::unique_ptr<TSessionParts, TSessionPartsDeleter> FSession;
+    std::uint32_t FRangeChannel = 0;
+    std::unique_ptr<EngineWaveformSource> FRangeSource;
+    SampleRangeReader FRangeReader;
     std::map<TEditorCommand, QAction*> FShortcutActions;
 
     // The analysis of the loaded file, fed by its decode (main_window_autocue.cpp).

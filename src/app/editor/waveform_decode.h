@@ -6,10 +6,12 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 namespace tavrela {
 
 class TGraphData;
+class TSampleSummary;
 
 /// What the decode needs of a decoding channel: interleaved 32-bit float samples in bytes.
 class WaveformSource {
@@ -25,6 +27,12 @@ public:
     /// Reads up to `bytes` bytes into `buffer`; returns the bytes written, or
     /// kWaveformReadError.
     virtual std::uint32_t Read(float* buffer, std::uint32_t bytes) = 0;
+    /// Goes to frame `frame` exactly, so that the next Read starts there; false when the
+    /// source cannot (then its position is unspecified).
+    virtual bool Seek(std::uint64_t frame) {
+        (void)frame;
+        return false;
+    }
 };
 
 /// The error value of a read (all bits set).
@@ -44,5 +52,31 @@ std::size_t InitialSampleCapacity(std::uint64_t lengthBytes, int channels);
 /// called after every block with the percentage of the stream read so far.
 std::uint64_t DecodeWaveformInto(WaveformSource& source, std::span<TGraphData* const> curves,
                                  const std::function<void(int percent)>& progress);
+
+/// The same decode into minimum/maximum summaries instead of sample arrays: what the display
+/// draws from, about a sixteenth of the samples' size. Returns the decoded frame count.
+std::uint64_t DecodeWaveformSummaries(WaveformSource& source,
+                                      std::span<TSampleSummary* const> summaries,
+                                      const std::function<void(int percent)>& progress);
+
+/// Reads the samples of any range of frames again from a source that seeks (the file's
+/// decoding channel): the full-resolution samples of the few seconds a deep zoom shows,
+/// while only the summaries stay in memory. The last range read is kept, so that the
+/// channels of one range cost one read.
+class SampleRangeReader {
+public:
+    /// The source to read from (not owned; nullptr to have none). Forgets the kept range.
+    void SetSource(WaveformSource* source);
+    WaveformSource* Source() const { return source_; }
+    /// Fills `out` with the samples of channel `channel` of frames first ... first + count - 1;
+    /// returns how many it filled (fewer at the end of the stream, 0 on a failed seek).
+    std::size_t Read(int channel, std::uint64_t first, float* out, std::size_t count);
+
+private:
+    WaveformSource* source_ = nullptr;
+    std::uint64_t first_ = 0;
+    std::size_t frames_ = 0;
+    std::vector<float> frames_data_; // interleaved
+};
 
 } // namespace tavrela

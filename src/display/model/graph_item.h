@@ -3,9 +3,13 @@
 #include "graph_data.h"
 #include "list.h"
 #include "render_resource.h"
+#include "sample_summary.h"
 #include "types.h"
 
 #include <QString>
+
+#include <cstddef>
+#include <memory>
 
 namespace tavrela {
 
@@ -27,7 +31,11 @@ public:
     TColor BaseColor = 0;         ///< for bars the colour at the baseline end
     int Index = 0;                ///< position in its collection
     int Channel = 0;              ///< lane number (0-based) in display mode 4
-    TGraphData Samples;           ///< the samples
+    TGraphData Samples;           ///< the samples (may stay empty when Summary is given)
+    /// The minimum/maximum summary the picture is drawn from. Built from Samples by every
+    /// geometry build when Samples holds any; a host that keeps no samples in memory
+    /// supplies it instead and answers for the samples of a range on demand.
+    std::shared_ptr<const TSampleSummary> Summary;
     int PrimitiveType = 3;        ///< 3 = line strip, 4 = two triangles per sample (bars)
     std::uint8_t DisplayMode = 0; ///< 0 = the pane's; 1-4 override it
     std::uint8_t Half = 0;        ///< lane in display mode 3: 0 upper, 1 lower
@@ -40,6 +48,14 @@ public:
     int PrimitiveCount = 0;       ///< primitives in VertexBufferSamples (0 = nothing drawn)
     float AmplitudeRange = 1.0f;  ///< value span filling the lane, set by the geometry builder
     double AmplitudeOffset = 0.0; ///< subtracted from every sample, set by the geometry builder
+    /// Samples per half vertex unit: sample m sits at vertex x m / (2 SampleStep). Set by the
+    /// geometry builder with PrimitiveCount.
+    float SampleStep = 1.0f;
+
+    /// Samples the curve stands for: the summary's length, or the array's without one.
+    std::size_t SampleCount() const {
+        return Summary ? Summary->Length() : Samples.Length();
+    }
 
     TGraphDisplayGraphItems* const Owner;
     /// The pane this curve belongs to (nullptr for a curve outside any pane).

@@ -4,6 +4,7 @@
 #include "items.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace tavrela {
 
@@ -71,6 +72,19 @@ float TGraphDisplayItem::MinAmplitudeRange() const {
         }
     }
     return result;
+}
+
+double TGraphDisplayItem::MaxZoomFactor(int PanelWidth) const {
+    std::size_t longest = 0;
+    for (const TGraphDisplayGraphItem& graph : GraphItems) {
+        longest = std::max(longest, graph.SampleCount());
+    }
+    if (longest == 0) {
+        return std::numeric_limits<double>::infinity();
+    }
+    // At zoom 1 the longest curve spans the panel: a sample is PanelWidth / longest wide.
+    const double width = PanelWidth > 0 ? PanelWidth : 1;
+    return std::max(1.0, kMaxPixelsPerSample * static_cast<double>(longest) / width);
 }
 
 double TGraphDisplayItem::MinAmplitudeOffset() const {

@@ -78,6 +78,10 @@ public:
     float MinAmplitudeRange() const;
     /// The smallest AmplitudeOffset among the curves, from 3.402823e38.
     double MinAmplitudeOffset() const;
+    /// The deepest useful zoom in a panel PanelWidth pixels wide: one sample of the longest
+    /// curve kMaxPixelsPerSample pixels wide (never below 1; no limit without samples).
+    double MaxZoomFactor(int PanelWidth) const;
+    static constexpr double kMaxPixelsPerSample = 8.0;
     /// ViewPosition in units of the display's standard scroll bar.
     double GetViewScrollPosition() const;
     /// Stores a standard scroll bar position as ViewPosition.

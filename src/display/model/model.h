@@ -11,6 +11,7 @@
 #include "list.h"
 #include "marker.h"
 #include "render_resource.h"
+#include "sample_summary.h"
 #include "samples_packet.h"
 #include "settings.h"
 #include "types.h"

@@ -8,6 +8,7 @@
 
 #include <QString>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
@@ -81,6 +82,17 @@ public:
     virtual void BeforeD3DSamplesRender(TGraphDisplayItem& Item) = 0;
     virtual void AfterD3DSamplesRender(TGraphDisplayItem& Item) = 0;
     virtual void AfterD3DRender(TGraphDisplayItem& Item) = 0;
+    /// Fills Out with the values of samples First ... First + Count - 1 of a curve that keeps
+    /// only its summary; returns how many it filled (0: none can be had).
+    virtual std::size_t NeedSampleRange(TGraphDisplayItem& Item, TGraphDisplayGraphItem& GraphItem,
+                                        std::size_t First, float* Out, std::size_t Count) {
+        (void)Item;
+        (void)GraphItem;
+        (void)First;
+        (void)Out;
+        (void)Count;
+        return 0;
+    }
     /// The playback position in x units; nullopt when the event is not assigned.
     virtual std::optional<double> NeedPlaybackPosition(TGraphDisplayItem& Item) = 0;
     /// Label texts from the host; nullopt when the event is not assigned.

@@ -2,6 +2,7 @@
 
 #include "display/model/color.h"
 #include "display/model/items.h"
+#include "column_geometry.h"
 #include "gl/gl_device.h"
 #include "overlay_geometry.h"
 #include "render_panel.h"
@@ -12,6 +13,8 @@
 #include <QImageReader>
 #include <QPointer>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <future>
@@ -36,10 +39,6 @@ constexpr TBufferMessages kMarkerMessages{"Error: CreateVertexBuffer for markers
                                           "Error: VertexBufferMarkers.Lock."};
 constexpr TBufferMessages kCursorMessages{"Error: CreateVertexBuffer for cursor.",
                                           "Error: VertexBufferCursor.Lock."};
-constexpr TBufferMessages kLineStripMessages{"Error: CreateVertexBuffer: VertexBufferSamples!",
-                                             "Error: VertexBufferSamples.Lock!"};
-constexpr TBufferMessages kBarMessages{"Error: CreateVertexBuffer for samples.",
-                                       "Error: VertexBufferSamples.Lock."};
 constexpr const char* kNoMemory = "Error: Not enough memory to create vertex buffer for samples.";
 
 // Height of the pane's selection band in curve units: far beyond the view.
@@ -99,6 +98,21 @@ bool Upload(GlDevice& Device, TRenderHandle& Target, const void* Data, std::size
     return buffer->Unlock();
 }
 
+// The summary of a curve's sample array.
+std::shared_ptr<TSampleSummary> SummaryOf(const TGraphData& Samples) {
+    auto summary = std::make_shared<TSampleSummary>();
+    summary->Reserve(Samples.size());
+    std::array<float, 4096> chunk;
+    for (std::size_t at = 0; at < Samples.size(); at += chunk.size()) {
+        const std::size_t n = std::min(chunk.size(), Samples.size() - at);
+        for (std::size_t k = 0; k < n; ++k) {
+            chunk[k] = Samples[at + k].Value;
+        }
+        summary->Append(chunk.data(), n);
+    }
+    return summary;
+}
+
 template <typename Container>
 bool UploadVertices(GlDevice& Device, TRenderHandle& Target, const Container& V,
                     const TBufferMessages& Messages, const std::function<void(const char*)>& Fail) {
@@ -106,27 +120,6 @@ bool UploadVertices(GlDevice& Device, TRenderHandle& Target, const Container& V,
 }
 
 } // namespace
-
-// A curve's geometry on its way into its vertex buffer: laid out and locked, filled (on any
-// thread), then unlocked.
-struct TGraphDisplayRenderer::TCurveUpload {
-    TGraphDisplayGraphItem* Graph = nullptr;
-    int PrimitiveType = 0;
-    TGraphData Samples; // holds the array while it is read
-    TSampleGeometryInput Input;
-    TSampleGeometryLayout Layout;
-    const TBufferMessages* Messages = nullptr;
-    std::shared_ptr<GlVertexBuffer> Buffer;
-    TCustomVertex* Out = nullptr; // the locked buffer; null when there is nothing to fill
-    TAmplitudeBounds Bounds;
-    bool Filled = false;
-
-    void FillVertices() {
-        Bounds =
-            FillSampleGeometry(PrimitiveType, Samples.data(), Samples.size(), Input, Layout, Out);
-        Filled = true;
-    }
-};
 
 // ------------------------------------------------------------------ device lifecycle
 
@@ -149,7 +142,10 @@ bool TGraphDisplayRenderer::InitD3D(int Index) {
 
     TRenderPanel& panel = FHost.Panel();
     GlPresentParameters pp;
-    pp.MultiSampleType = props.Antialiasing ? 4 : 0;
+    // The curves are spans aligned to pixel columns and need no antialiasing; lines are
+    // smoothed instead of multisampling the whole frame, which a software rasteriser would
+    // pay for on every pixel.
+    pp.MultiSampleType = 0;
     pp.EnableAutoDepthStencil = false;
     pp.PresentationInterval = 0;
     pp.BackBufferSize = panel.size();
@@ -210,6 +206,7 @@ bool TGraphDisplayRenderer::InitD3D(int Index) {
     SetupCamera(Index);
 
     FD3DInitialized = true;
+    Invalidate();
     Render();
     return true;
 }
@@ -252,47 +249,39 @@ bool TGraphDisplayRenderer::InitializeGeometries(int Index) {
         }
         return true;
     }
-    // A long file's curves take tens of megabytes of vertices each: every curve's buffer is
-    // made and locked in turn (its samples asked for first, as one by one), then all are
-    // filled at once, each on its own thread, and unlocked in turn.
-    std::vector<TCurveUpload> uploads(static_cast<std::size_t>(item.GraphItems.Count()));
-    std::size_t begun = 0;
-    try {
-        for (; begun < uploads.size(); ++begun) {
-            const int i = static_cast<int>(begun);
-            TGraphDisplayGraphItem& graph = item.GraphItems[i];
-            FHost.NeedSamples(item, graph);
-            BeginCurveUpload(Index, i, graph.PrimitiveType, uploads[begun]);
-        }
-    } catch (...) {
-        // What was locked before the failure is still completed, as it would have been.
-        for (std::size_t i = 0; i < begun; ++i) {
-            try {
-                FinishCurveUpload(uploads[i]);
-            } catch (...) {
-            }
-        }
-        throw;
+    // Every curve's samples are asked for first (one by one, as the host expects); then the
+    // summaries of long curves are built at once, each on its own thread.
+    std::vector<std::shared_ptr<TSampleSummary>> summaries(
+        static_cast<std::size_t>(item.GraphItems.Count()));
+    for (int i = 0; i < item.GraphItems.Count(); ++i) {
+        FHost.NeedSamples(item, item.GraphItems[i]);
     }
-    std::vector<std::future<void>> fills;
-    TCurveUpload* last = nullptr;
-    for (TCurveUpload& upload : uploads) {
-        if (upload.Out == nullptr) {
+    std::vector<std::future<std::shared_ptr<TSampleSummary>>> builds;
+    for (int i = 0; i < item.GraphItems.Count(); ++i) {
+        const TGraphDisplayGraphItem& graph = item.GraphItems[i];
+        if (!Buildable(item, graph) || graph.Samples.empty()) {
+            builds.emplace_back();
             continue;
         }
-        if (last != nullptr) {
-            fills.push_back(std::async(std::launch::async, [last] { last->FillVertices(); }));
+        const TGraphData samples = graph.Samples;
+        builds.push_back(std::async(i == 0 ? std::launch::deferred : std::launch::async,
+                                    [samples] { return SummaryOf(samples); }));
+    }
+    for (int i = 0; i < item.GraphItems.Count(); ++i) {
+        auto& build = builds[static_cast<std::size_t>(i)];
+        std::shared_ptr<TSampleSummary> summary;
+        try {
+            if (build.valid()) {
+                summary = build.get();
+            }
+        } catch (const std::bad_alloc&) {
+            Fail(kNoMemory);
         }
-        last = &upload;
-    }
-    if (last != nullptr) {
-        last->FillVertices(); // this thread takes a share too
-    }
-    for (std::future<void>& fill : fills) {
-        fill.get();
-    }
-    for (TCurveUpload& upload : uploads) {
-        FinishCurveUpload(upload);
+        TGraphDisplayGraphItem& graph = item.GraphItems[i];
+        if (summary) {
+            graph.Summary = summary;
+        }
+        BuildCurve(Index, i, graph.PrimitiveType, false);
     }
     return true;
 }
@@ -347,81 +336,97 @@ TSampleGeometryInput GeometryInput(const TGraphDisplayItem& Item,
 
 } // namespace
 
-bool TGraphDisplayRenderer::BeginCurveUpload(int Index, int GraphIndex, int PrimitiveType,
-                                             TCurveUpload& Upload) {
+bool TGraphDisplayRenderer::Buildable(const TGraphDisplayItem& Item,
+                                      const TGraphDisplayGraphItem& Graph) {
+    return (Graph.PrimitiveType == 3 || Graph.PrimitiveType == 4) && Device(Item) != nullptr;
+}
+
+bool TGraphDisplayRenderer::BuildCurve(int Index, int GraphIndex, int PrimitiveType,
+                                       bool Summarise) {
     TGraphDisplayItem& item = FHost.Items()[Index];
     TGraphDisplayGraphItem& graph = item.GraphItems[GraphIndex];
-    GlDevice* device = Device(item);
-    if ((PrimitiveType != 3 && PrimitiveType != 4) || device == nullptr || graph.Samples.empty()) {
+    if ((PrimitiveType != 3 && PrimitiveType != 4) || Device(item) == nullptr) {
         return false;
     }
-    Upload.Graph = &graph;
-    Upload.PrimitiveType = PrimitiveType;
-    Upload.Samples = graph.Samples;
-    Upload.Input = GeometryInput(item, graph, FHost.RenderProperties().MaximumVertexCount);
-    Upload.Layout = SampleGeometryLayout(Upload.PrimitiveType, Upload.Samples.size(), Upload.Input);
-    Upload.Messages = Upload.PrimitiveType == 3 ? &kLineStripMessages : &kBarMessages;
-    graph.VertexBufferSamples.reset();
-    const std::size_t bytes = Upload.Layout.VertexCount * sizeof(TCustomVertex);
-    // Without a buffer the curve still gets its scale, as it would before an upload.
-    auto failWithBounds = [&](const char* Message) {
-        const TAmplitudeBounds b =
-            AmplitudeBounds(Upload.Samples.data(), Upload.Samples.size(), Upload.Input);
-        graph.AmplitudeOffset = b.Lo;
-        graph.AmplitudeRange = b.Range;
-        Upload.Graph = nullptr;
-        Fail(Message);
+    if (Summarise && !graph.Samples.empty()) {
+        try {
+            graph.Summary = SummaryOf(graph.Samples);
+        } catch (const std::bad_alloc&) {
+            Fail(kNoMemory);
+            return false;
+        }
+    }
+    const std::size_t count = graph.SampleCount();
+    if (count == 0) {
         return false;
-    };
-    std::shared_ptr<GlVertexBuffer> buffer;
-    try {
-        buffer = device->CreateVertexBuffer(bytes);
-    } catch (const std::bad_alloc&) {
-        return failWithBounds(kNoMemory);
     }
-    if (!buffer) {
-        return failWithBounds(Upload.Messages->Create);
-    }
-    graph.VertexBufferSamples = buffer;
-    Upload.Buffer = buffer;
-    void* p = buffer->Lock(0, bytes);
-    if (p == nullptr) {
-        return failWithBounds(Upload.Messages->Lock);
-    }
-    Upload.Out = static_cast<TCustomVertex*>(p);
+    // The curve's extent stays what the vertex budget made it: markers, selection, cursor
+    // and pointer all scale with it.
+    const TSampleGeometryInput in =
+        GeometryInput(item, graph, FHost.RenderProperties().MaximumVertexCount);
+    const TSampleGeometryLayout layout = SampleGeometryLayout(PrimitiveType, count, in);
+    const TAmplitudeBounds bounds = AmplitudeBounds(*graph.Summary, in);
+    graph.AmplitudeOffset = bounds.Lo;
+    graph.AmplitudeRange = bounds.Range;
+    graph.SampleStep = layout.Step;
+    graph.PrimitiveCount = layout.PrimitiveCount;
+    DropRawSamples(graph);
+    ++FGeometryGeneration;
     return true;
 }
 
-bool TGraphDisplayRenderer::FinishCurveUpload(TCurveUpload& Upload) {
-    if (Upload.Graph == nullptr) {
-        return false;
+void TGraphDisplayRenderer::DropRawSamples(const TGraphDisplayGraphItem& Graph) {
+    std::erase_if(FRawWindows, [&](const TRawWindow& W) { return W.Graph == &Graph; });
+}
+
+const float* TGraphDisplayRenderer::RawSamples(TGraphDisplayItem& Item,
+                                               TGraphDisplayGraphItem& Graph,
+                                               const TSampleSpan& Need, TSampleSpan& Have) {
+    Have = {};
+    if (Need.Empty()) {
+        return nullptr;
     }
-    TGraphDisplayGraphItem& graph = *Upload.Graph;
-    Upload.Graph = nullptr;
-    if (!Upload.Filled) {
-        Upload.FillVertices();
+    auto it = std::find_if(FRawWindows.begin(), FRawWindows.end(),
+                           [&](const TRawWindow& W) { return W.Graph == &Graph; });
+    if (it == FRawWindows.end()) {
+        it = FRawWindows.insert(FRawWindows.end(), TRawWindow{&Graph, nullptr, 0, {}});
     }
-    graph.AmplitudeOffset = Upload.Bounds.Lo;
-    graph.AmplitudeRange = Upload.Bounds.Range;
-    Upload.Out = nullptr;
-    if (!Upload.Buffer->Unlock()) {
-        return false;
+    TRawWindow& w = *it;
+    const bool covers = w.Summary == Graph.Summary.get() && w.First <= Need.First &&
+                        w.First + w.Values.size() >= Need.Last;
+    if (!covers) {
+        // Fetch a view's width more on each side, so that scrolling a little fetches nothing.
+        const std::size_t width = Need.Last - Need.First;
+        const std::size_t count = Graph.SampleCount();
+        const std::size_t first = Need.First > width ? Need.First - width : 0;
+        const std::size_t last = std::min(count, Need.Last + width);
+        w.Summary = Graph.Summary.get();
+        w.First = first;
+        w.Values.assign(last - first, 0.0f);
+        std::size_t got = 0;
+        if (Graph.Samples.size() >= last) {
+            for (std::size_t m = first; m < last; ++m) {
+                w.Values[m - first] = Graph.Samples[m].Value;
+            }
+            got = last - first;
+        } else {
+            got = std::min(FHost.NeedSampleRange(Item, Graph, first, w.Values.data(),
+                                                 w.Values.size()),
+                           w.Values.size());
+        }
+        w.Values.resize(got);
     }
-    graph.PrimitiveCount = Upload.Layout.PrimitiveCount;
-    return true;
+    Have = {w.First, w.First + w.Values.size()};
+    return w.Values.empty() ? nullptr : w.Values.data();
 }
 
 bool TGraphDisplayRenderer::CreateLineStripVertexes(int Index, int GraphIndex) {
-    TCurveUpload upload;
-    return BeginCurveUpload(Index, GraphIndex, 3, upload) && FinishCurveUpload(upload);
+    return BuildCurve(Index, GraphIndex, 3, true);
 }
 
 int TGraphDisplayRenderer::CreateBarVertexes(int Index, int GraphIndex) {
-    TCurveUpload upload;
-    if (!BeginCurveUpload(Index, GraphIndex, 4, upload) || !FinishCurveUpload(upload)) {
-        return 0;
-    }
-    return upload.Layout.PrimitiveCount;
+    TGraphDisplayGraphItem& graph = FHost.Items()[Index].GraphItems[GraphIndex];
+    return BuildCurve(Index, GraphIndex, 4, true) ? graph.PrimitiveCount : 0;
 }
 
 // ------------------------------------------------------------------ overlay geometry

@@ -5,7 +5,14 @@
 // and its texts. Only the active pane is drawn. See render_host.h for what the display
 // provides.
 
+#include "custom_vertex.h"
 #include "render_host.h"
+
+#include <QtGlobal>
+
+#include <cstdint>
+#include <optional>
+#include <vector>
 
 #include <memory>
 
@@ -15,6 +22,8 @@ class GlContext;
 class GlDevice;
 class TGraphDisplayItem;
 class TGraphDisplayGraphItem;
+class TSampleSummary;
+struct TSampleSpan;
 
 class TGraphDisplayRenderer {
 public:
@@ -89,14 +98,32 @@ public:
     /// The device of a pane (nullptr when it has none).
     static GlDevice* Device(const TGraphDisplayItem& Item);
 
-    /// Whether curves are drawn whole instead of only their visible part (the pictures are
-    /// the same; comparisons and measurements use it).
-    static void SetDrawWholeCurves(bool Whole);
+    /// Something the frame shows changed that the renderer cannot see for itself: the next
+    /// Render draws. (Changes of the model, the view, the selection, the hover, the markers
+    /// and the playback cursor are seen without it.)
+    void Invalidate() { FFrameValid = false; }
+    /// Frames presented since the renderer was made.
+    quint64 FramesPresented() const { return FFramesPresented; }
 
 private:
-    struct TCurveUpload;
-    bool BeginCurveUpload(int Index, int GraphIndex, int PrimitiveType, TCurveUpload& Upload);
-    bool FinishCurveUpload(TCurveUpload& Upload);
+    // The samples of part of a curve, fetched for deep zoom.
+    struct TRawWindow {
+        const TGraphDisplayGraphItem* Graph = nullptr;
+        const TSampleSummary* Summary = nullptr;
+        std::size_t First = 0;
+        std::vector<float> Values;
+    };
+    static bool Buildable(const TGraphDisplayItem& Item, const TGraphDisplayGraphItem& Graph);
+    /// The summary (from Samples when Summarise), extent and scale of a curve.
+    bool BuildCurve(int Index, int GraphIndex, int PrimitiveType, bool Summarise);
+    void DropRawSamples(const TGraphDisplayGraphItem& Graph);
+    const float* RawSamples(TGraphDisplayItem& Item, TGraphDisplayGraphItem& Graph,
+                            const TSampleSpan& Need, TSampleSpan& Have);
+    /// Draws curve GraphIndex as spans of the back buffer's pixel columns; the curve's
+    /// transform must be set.
+    void DrawCurveColumns(TGraphDisplayItem& Item, int GraphIndex);
+    /// What the frame of Item shows, as a number: equal numbers, equal pictures.
+    std::uint64_t FrameKey(TGraphDisplayItem& Item, const std::optional<double>& Cursor);
     void Fail(const char* Message) const;
     TGraphDisplayItem* Pane(int Index) const;
     TGraphDisplayItem* PaneWithDevice(int Index) const;
@@ -108,6 +135,12 @@ private:
     IRenderHost& FHost;
     std::shared_ptr<GlContext> FDirect3D;
     bool FD3DInitialized = false;
+    bool FFrameValid = false;
+    std::uint64_t FLastFrameKey = 0;
+    quint64 FFramesPresented = 0;
+    quint64 FGeometryGeneration = 0;
+    std::vector<TRawWindow> FRawWindows;
+    std::vector<TCustomVertex> FColumnVertices;
 };
 
 } // namespace tavrela

@@ -2,6 +2,7 @@
 
 #include "display/model/color.h"
 #include "display/model/items.h"
+#include "column_geometry.h"
 #include "gl/gl_device.h"
 #include "overlay_geometry.h"
 #include "render_panel.h"
@@ -13,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace tavrela {
@@ -60,13 +62,28 @@ GlFont* Font(const TRenderHandle& Handle) {
     return dynamic_cast<GlFont*>(Handle.get());
 }
 
-bool gDrawWholeCurves = false;
+// Mixes values into a running hash (FNV-1a over their bytes).
+class THash {
+public:
+    template <typename T> THash& operator<<(const T& Value) {
+        const auto* p = reinterpret_cast<const unsigned char*>(&Value);
+        for (std::size_t i = 0; i < sizeof(T); ++i) {
+            FValue = (FValue ^ p[i]) * 1099511628211ull;
+        }
+        return *this;
+    }
+    THash& operator<<(const QString& Text) { return *this << qHash(Text) << Text.size(); }
+    std::uint64_t Value() const { return FValue; }
+
+private:
+    std::uint64_t FValue = 14695981039346656037ull;
+};
+
+void HashFont(THash& H, const TGraphDisplayFont& Font) {
+    H << Font.Name << Font.Size << Font.Color << Font.Style;
+}
 
 } // namespace
-
-void TGraphDisplayRenderer::SetDrawWholeCurves(bool Whole) {
-    gDrawWholeCurves = Whole;
-}
 
 // ------------------------------------------------------------------ camera and transforms
 
@@ -143,6 +160,50 @@ bool TGraphDisplayRenderer::SetupStartupAnim(int Index) {
 
 // ------------------------------------------------------------------ frame
 
+std::uint64_t TGraphDisplayRenderer::FrameKey(TGraphDisplayItem& Item,
+                                              const std::optional<double>& Cursor) {
+    const TRenderProperties& props = FHost.RenderProperties();
+    const TRenderPanel& panel = FHost.Panel();
+    THash h;
+    h << static_cast<const void*>(Item.Device.get()) << FGeometryGeneration << Item.Index
+      << panel.width() << panel.height() << panel.devicePixelRatioF();
+    h << props.ShowSelection << props.ShowMarkers << props.ShowCursor << props.SolidCursor
+      << props.Animate << props.Antialiasing << FHost.HoverMarkerIndex();
+    h << Cursor.has_value() << Cursor.value_or(0.0);
+    h << FHost.GetScrollPosition() << FHost.GetScrollMax();
+    h << Item.ViewPosition << Item.XMax << Item.BackgroundColor << Item.SelectionColor
+      << Item.SelectionBlendOp << Item.SelectionBorderColor << Item.DisplayMode
+      << Item.SelectionMode << Item.ChannelCount << Item.ZoomFactor << Item.SelectionStart
+      << Item.SelectionEnd << Item.AmplitudeFactor << Item.Animating << Item.AnimationProgress
+      << static_cast<const void*>(Item.BackgroundSurface.get());
+    const TGraphDisplayItemAxis& axis = Item.Axis;
+    h << axis.Visible;
+    h << axis.AxisY.Format << axis.AxisY.Precision << axis.AxisY.Digits << axis.AxisY.ScaleMode
+      << axis.AxisY.Max << axis.AxisY.Min << axis.AxisY.LabelSide << axis.AxisY.LabelsVisible
+      << axis.AxisY.Divisions << axis.AxisY.GridColor << axis.AxisY.GridVisible;
+    HashFont(h, axis.AxisY.Font);
+    h << axis.AxisX.Format << axis.AxisX.Precision << axis.AxisX.Digits << axis.AxisX.LabelSide
+      << axis.AxisX.LabelsVisible << axis.AxisX.Divisions << axis.AxisX.GridColor
+      << axis.AxisX.GridVisible;
+    HashFont(h, axis.AxisX.Font);
+    h << Item.Legend.Position << Item.Legend.Visible << Item.Caption.Text << Item.Caption.Visible;
+    HashFont(h, Item.Legend.Font);
+    HashFont(h, Item.Caption.Font);
+    h << Item.Markers.Visible << Item.Markers.Count();
+    for (TGraphDisplayMarker& marker : Item.Markers) {
+        h << marker.X << marker.Color << FHost.NeedMarkerText(Item, marker).value_or(QString());
+    }
+    h << Item.GraphItems.Count();
+    for (const TGraphDisplayGraphItem& graph : Item.GraphItems) {
+        h << graph.XOffset << graph.Caption << graph.ColorMode << graph.Color << graph.BaseColor
+          << graph.Channel << graph.PrimitiveType << graph.DisplayMode << graph.Half
+          << graph.Visible << graph.SelectionStart << graph.SelectionEnd << graph.PrimitiveCount
+          << graph.AmplitudeRange << graph.AmplitudeOffset << graph.SampleStep
+          << static_cast<const void*>(graph.Summary.get());
+    }
+    return h.Value();
+}
+
 void TGraphDisplayRenderer::Render() {
     TGraphDisplayItem* item = Pane(FHost.ActiveIndex());
     if (item == nullptr || Device(*item) == nullptr) {
@@ -153,6 +214,17 @@ void TGraphDisplayRenderer::Render() {
     const TRenderProperties& props = FHost.RenderProperties();
     const int index = item->Index;
     try {
+        FHost.FollowPlayback();
+        // The host learns the playback position on every call, drawn or not.
+        std::optional<double> position;
+        if (props.ShowCursor && FHost.DisplayVisible()) {
+            position = FHost.NeedPlaybackPosition(*item);
+        }
+        // Nothing changed since the last frame: the picture on screen is still right.
+        const std::uint64_t key = FrameKey(*item, position);
+        if (FFrameValid && key == FLastFrameKey) {
+            return;
+        }
         if (props.ShowSelection) {
             UpdateSelection();
             for (TGraphDisplayGraphItem& graph : item->GraphItems) {
@@ -161,16 +233,17 @@ void TGraphDisplayRenderer::Render() {
         }
         item->MarkerLineCount =
             props.ShowMarkers ? CreateMarkerVertexes(index, FHost.HoverMarkerIndex()) : 0;
-        FHost.FollowPlayback();
-        if (props.ShowCursor && FHost.DisplayVisible()) {
-            if (const std::optional<double> position = FHost.NeedPlaybackPosition(*item)) {
-                const double x = *position / item->XMax * item->MaxPrimitiveCount() / 2;
-                if (std::isfinite(x)) {
-                    CreateCursorVertexes(index, static_cast<float>(x));
-                }
+        if (position) {
+            const double x = *position / item->XMax * item->MaxPrimitiveCount() / 2;
+            if (std::isfinite(x)) {
+                CreateCursorVertexes(index, static_cast<float>(x));
             }
         }
-        RenderFrame(index);
+        FFrameValid = false;
+        if (RenderFrame(index)) {
+            FLastFrameKey = key;
+            FFrameValid = true;
+        }
     } catch (...) {
     }
     // A frame abandoned half-way still closes its scene, so the next one can begin.
@@ -277,50 +350,13 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
             d.SetRenderState(GlRenderState::SrcBlend, GlBlendSrcColor);
             for (int i = 0; i < item.GraphItems.Count(); ++i) {
                 TGraphDisplayGraphItem& graph = item.GraphItems[i];
-                if (graph.PrimitiveCount <= 0 || !graph.Visible) {
+                if (graph.PrimitiveCount <= 0 || !graph.Visible || !graph.Summary) {
                     continue;
                 }
-                const bool tilted = item.Animating;
                 if (!SetGraphItemTransform(Index, i)) {
                     continue;
                 }
-                d.SetStreamSource(Stream(graph.VertexBufferSamples));
-                const auto type = static_cast<GlPrimitiveType>(graph.PrimitiveType);
-                // A tilted curve may show more of itself, so it is drawn whole.
-                if (tilted || gDrawWholeCurves ||
-                    (graph.PrimitiveType != 3 && graph.PrimitiveType != 4)) {
-                    d.DrawPrimitive(type, 0, graph.PrimitiveCount);
-                    continue;
-                }
-                if (graph.PrimitiveType == 4) {
-                    // Bars thinner than a pixel mostly cover no sampling point: only those
-                    // that do are drawn, which leaves the picture as it is.
-                    const double origin = d.WindowX(0.0, 0.0, 0.0);
-                    const double width = d.WindowX(1.0, 0.0, 0.0) - origin;
-                    const std::vector<TPrimitiveRange> bars = BarsCoveringSamples(
-                        graph.PrimitiveCount / 2, origin, width, d.BackBufferPixelSize().width(),
-                        d.SampleXOffsets(), d.SnapMargin());
-                    if (!bars.empty() || (width > 0.0 && std::isfinite(origin))) {
-                        std::vector<GlDevice::Run> runs;
-                        runs.reserve(bars.size());
-                        for (const TPrimitiveRange& r : bars) {
-                            runs.push_back({r.StartVertex, r.PrimitiveCount});
-                        }
-                        d.DrawPrimitiveRuns(type, runs);
-                        continue;
-                    }
-                }
-                // Only the part that can reach the screen is drawn.
-                // Lines are a pixel wide (more when smoothed): a few pixels' worth of
-                // primitives beyond each edge still reach it.
-                const TVertexXRange x = VisibleVertexXRange(CurveInput(item, i));
-                const double margin =
-                    4.0 * (x.Last - x.First) / std::max(1, d.BackBufferPixelSize().width());
-                const TPrimitiveRange range = VisiblePrimitives(
-                    graph.PrimitiveType, graph.PrimitiveCount, x.First - margin, x.Last + margin);
-                if (range.PrimitiveCount > 0) {
-                    d.DrawPrimitive(type, range.StartVertex, range.PrimitiveCount);
-                }
+                DrawCurveColumns(item, i);
             }
             FHost.AfterD3DSamplesRender(item);
         });
@@ -355,13 +391,20 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
             }
         });
 
-        // Markers over the selection: a marker placed where the selection starts (where
-        // markers are placed) is not hidden by the selection's edge line.
+        // Markers over the selection: a marker placed at the selection start lands on the
+        // column of the selection's opaque edge and would vanish under it. They blend as the
+        // curves do (each pixel source x source + destination x destination), so a line over
+        // the waveform stays told apart from it; the state is set here because the selection
+        // passes leave their own.
         if (item.Markers.Visible && overlays) {
             // Without a layout for the pane's display mode there is nowhere to draw them.
             const bool placed = SetGraphItemTransform(Index, 0);
             Guarded([&] {
                 if (placed && item.MarkerLineCount > 0) {
+                    d.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
+                    d.SetRenderState(GlRenderState::BlendOp, GlBlendOpAdd);
+                    d.SetRenderState(GlRenderState::DestBlend, GlBlendDestColor);
+                    d.SetRenderState(GlRenderState::SrcBlend, GlBlendSrcColor);
                     d.SetStreamSource(Stream(item.VertexBufferMarkers));
                     d.DrawPrimitive(GlPrimitiveType::LineList, 0, item.MarkerLineCount);
                 }
@@ -400,7 +443,77 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
         FHost.AfterD3DRender(item);
         d.EndScene();
     }
-    return d.Present();
+    if (!d.Present()) {
+        return false;
+    }
+    ++FFramesPresented;
+    return true;
+}
+
+void TGraphDisplayRenderer::DrawCurveColumns(TGraphDisplayItem& Item, int GraphIndex) {
+    GlDevice& d = *Device(Item);
+    TGraphDisplayGraphItem& graph = Item.GraphItems[GraphIndex];
+    // The curves' plane is world z = 2. There the camera maps world x and y to window x and
+    // y each on its own, so a vertex can be given in window pixels across and in values up.
+    constexpr double kCurveZ = 2.0;
+    const double bx = d.WindowXOfWorld(0.0, kCurveZ);
+    const double ax = d.WindowXOfWorld(1.0, kCurveZ) - bx;
+    const double ay = d.WindowYOfWorld(1.0, kCurveZ) - d.WindowYOfWorld(0.0, kCurveZ);
+    if (!(std::fabs(ax) > 0.0) || !std::isfinite(ax) || !std::isfinite(bx)) {
+        return;
+    }
+    // Where sample m lands, in double precision: the world matrix's single precision
+    // cannot place a sample of a long file to the pixel at deep zoom.
+    const TAffine world = CurveWorldX(CurveInput(Item, GraphIndex));
+    const double step = graph.SampleStep > 0.0f ? graph.SampleStep : 1.0;
+    TColumnMapping m;
+    m.PixelsPerSample = ax * world.Scale / (2.0 * step);
+    m.Origin = ax * world.Offset + bx;
+    m.PixelsPerValue = std::fabs(ay * static_cast<double>(Item.WorldMatrix.m[1][1]));
+    m.Columns = d.BackBufferPixelSize().width();
+    TColumnStyle style;
+    style.PrimitiveType = graph.PrimitiveType;
+    style.Top = ColorToD3D(graph.Color);
+    style.Base = ColorToD3D(graph.BaseColor);
+    style.Lo = static_cast<float>(graph.AmplitudeOffset);
+    TSampleSpan have;
+    const float* raw = RawSamples(Item, graph, RawSamplesNeeded(m, graph.SampleCount()), have);
+    BuildColumnVertexes(*graph.Summary, raw, have, m, style, FColumnVertices);
+    if (FColumnVertices.empty()) {
+        return;
+    }
+    // The curve's own transform for y (lane, scale, tilt), window pixels for x.
+    TMatrix4 draw = Item.WorldMatrix;
+    draw.m[0][0] = static_cast<float>(1.0 / ax);
+    draw.m[1][0] = 0.0f;
+    draw.m[2][0] = 0.0f;
+    draw.m[3][0] = static_cast<float>(-bx / ax);
+    Item.WorldMatrix = draw;
+    d.SetTransform(GlTransformState::World, draw);
+
+    const std::size_t bytes = FColumnVertices.size() * sizeof(TCustomVertex);
+    auto buffer = Stream(graph.VertexBufferSamples);
+    if (!buffer || buffer->Size() < bytes) {
+        // Room for more than this frame needs, so that the next frames write in place.
+        buffer = d.CreateVertexBuffer(bytes + bytes / 2);
+        graph.VertexBufferSamples = buffer;
+        if (!buffer) {
+            Fail(graph.PrimitiveType == 3 ? "Error: CreateVertexBuffer: VertexBufferSamples!"
+                                          : "Error: CreateVertexBuffer for samples.");
+            return;
+        }
+    }
+    void* p = buffer->Lock(0, bytes);
+    if (p == nullptr) {
+        Fail(graph.PrimitiveType == 3 ? "Error: VertexBufferSamples.Lock!"
+                                      : "Error: VertexBufferSamples.Lock.");
+        return;
+    }
+    std::memcpy(p, FColumnVertices.data(), bytes);
+    buffer->Unlock();
+    d.SetStreamSource(buffer);
+    d.DrawPrimitive(GlPrimitiveType::TriangleList, 0,
+                    static_cast<int>(FColumnVertices.size() / 3));
 }
 
 // ------------------------------------------------------------------ texts

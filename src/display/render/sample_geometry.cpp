@@ -37,8 +37,11 @@ std::int64_t ClampMaximumVertexCount(TD3DMaximumVertexCountMode Mode, std::int64
     return Current > limit ? limit : Current;
 }
 
-TAmplitudeBounds AmplitudeBounds(const TGDGISample* Samples, std::size_t Length,
-                                 const TSampleGeometryInput& In) {
+namespace {
+
+// The bounds under a scale mode from the largest and smallest absolute value (for scale mode 3
+// the axis alone decides).
+TAmplitudeBounds BoundsFromAbsolute(float Hi, float Lo, const TSampleGeometryInput& In) {
     TAmplitudeBounds b;
     if (In.ScaleMode == 3) {
         b.Hi = static_cast<float>(In.AxisMax);
@@ -46,20 +49,30 @@ TAmplitudeBounds AmplitudeBounds(const TGDGISample* Samples, std::size_t Length,
         b.Range = static_cast<float>(In.AxisMax - In.AxisMin);
         return b;
     }
+    b.Hi = Hi;
+    b.Lo = In.ScaleMode == 2 ? Lo : 0.0f;
+    b.Range = In.ScaleMode == 2 ? Hi - Lo : Hi;
+    return b;
+}
+
+} // namespace
+
+TAmplitudeBounds AmplitudeBounds(const TGDGISample* Samples, std::size_t Length,
+                                 const TSampleGeometryInput& In) {
     float hi = 0.0f;
     float lo = 3.4028230e38f;
-    for (std::size_t i = 0; i < Length; ++i) {
-        const float v = std::fabs(Samples[i].Value);
-        hi = std::max(hi, v);
-        lo = std::min(lo, v);
+    if (In.ScaleMode != 3) {
+        for (std::size_t i = 0; i < Length; ++i) {
+            const float v = std::fabs(Samples[i].Value);
+            hi = std::max(hi, v);
+            lo = std::min(lo, v);
+        }
     }
-    if (In.ScaleMode != 2) {
-        lo = 0.0f;
-    }
-    b.Hi = hi;
-    b.Lo = lo;
-    b.Range = In.ScaleMode == 2 ? hi - lo : hi;
-    return b;
+    return BoundsFromAbsolute(hi, lo, In);
+}
+
+TAmplitudeBounds AmplitudeBounds(const TSampleSummary& Summary, const TSampleGeometryInput& In) {
+    return BoundsFromAbsolute(Summary.MaxAbs(), Summary.MinAbs(), In);
 }
 
 namespace {

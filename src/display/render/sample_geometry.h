@@ -2,6 +2,7 @@
 
 #include "custom_vertex.h"
 #include "display/model/graph_data.h"
+#include "display/model/sample_summary.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,6 +42,9 @@ struct TAmplitudeBounds {
 };
 TAmplitudeBounds AmplitudeBounds(const TGDGISample* Samples, std::size_t Length,
                                  const TSampleGeometryInput& In);
+
+/// The same from a summary of the samples.
+TAmplitudeBounds AmplitudeBounds(const TSampleSummary& Summary, const TSampleGeometryInput& In);
 
 /// The vertex budget after a device is made: the device's largest draw (MaxPrimitiveCount - 1)
 /// in the automatic mode; in the custom mode the host's value, lowered to that limit.

@@ -174,6 +174,10 @@ bool LaneTransform(int DisplayMode, int ChannelCount, const TLane& Lane, TMatrix
     return true;
 }
 
+TAffine CurveWorldX(const TCurveTransformInput& In) {
+    return {ScaleX(In), TranslateX(In) + 1.0};
+}
+
 TVertexXRange VisibleVertexXRange(const TCurveTransformInput& In) {
     // At the curves' plane (z = 2) the view spans world x -0.305 ... 600.305; a vertex x
     // becomes sx * x + tx + 1.

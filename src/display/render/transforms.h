@@ -63,6 +63,15 @@ std::vector<TLane> PaneLanes(int DisplayMode, int ChannelCount);
 /// The world transform of the grid and zero line of one lane.
 bool LaneTransform(int DisplayMode, int ChannelCount, const TLane& Lane, TMatrix4& World);
 
+/// A map of one coordinate: Scale * x + Offset.
+struct TAffine {
+    double Scale = 1.0;
+    double Offset = 0.0;
+};
+/// World x of a curve's vertex x without animation, in double precision (the world matrix
+/// holds the same numbers in single precision).
+TAffine CurveWorldX(const TCurveTransformInput& In);
+
 /// The x range of a curve's vertices that reaches the screen: vertex x values from First
 /// to Last (inclusive) can land inside the view at the curves' plane.
 struct TVertexXRange {

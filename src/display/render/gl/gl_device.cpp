@@ -806,6 +806,30 @@ double GlDevice::WindowX(double X, double Y, double Z) const {
     return (c[0] / c[3] + 1.0) * w / 2.0 + 0.5;
 }
 
+double GlDevice::WindowXOfWorld(double X, double Z) const {
+    const TMatrix4 m = Multiply(FView, FProjection);
+    double c[4] = {0, 0, 0, 0};
+    const double v[4] = {X, 0.0, Z, 1.0};
+    for (int j = 0; j < 4; ++j) {
+        for (int k = 0; k < 4; ++k) {
+            c[j] += v[k] * static_cast<double>(m.m[k][j]);
+        }
+    }
+    return (c[0] / c[3] + 1.0) * FPixelSize.width() / 2.0 + 0.5;
+}
+
+double GlDevice::WindowYOfWorld(double Y, double Z) const {
+    const TMatrix4 m = Multiply(FView, FProjection);
+    double c[4] = {0, 0, 0, 0};
+    const double v[4] = {0.0, Y, Z, 1.0};
+    for (int j = 0; j < 4; ++j) {
+        for (int k = 0; k < 4; ++k) {
+            c[j] += v[k] * static_cast<double>(m.m[k][j]);
+        }
+    }
+    return (1.0 - c[1] / c[3]) * FPixelSize.height() / 2.0 + 0.5;
+}
+
 void GlDevice::DrawQuad(const QRectF& R, const QRectF& T, unsigned Texture, int Mode,
                         TD3DColor Color) {
     ApplyState();

@@ -216,6 +216,10 @@ public:
     /// Window x (device pixels from the left edge, pixel centres at .5) of a point under the
     /// current world, view and projection.
     double WindowX(double X, double Y, double Z) const;
+    /// Window x and y (device pixels from the top-left corner, as WindowX) of a world point
+    /// under the view and projection alone.
+    double WindowXOfWorld(double X, double Z) const;
+    double WindowYOfWorld(double Y, double Z) const;
     /// The x offsets inside a pixel at which coverage is sampled (0.5 without multisampling).
     const std::vector<double>& SampleXOffsets() const { return FSampleXOffsets; }
     /// How far (pixels) the rasteriser may move a vertex when it snaps it to its sub-pixel
