@@ -9,21 +9,32 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 #include <thread>
 
 namespace tavrela::audio::test {
 namespace {
 
-TEST(DeviceOutput, AToneArrivesAtThePulseAudioSinkAtTheRightLevelAndPitch) {
-    const char* sink = std::getenv("TAVRELA_TEST_PULSE_SINK");
-    if (sink == nullptr || *sink == '\0') {
-        GTEST_SKIP() << "no PulseAudio null sink (TAVRELA_TEST_PULSE_SINK) in this environment";
+// Every case records the test services' null sink; without one there is nothing to hear.
+class DeviceOutput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* name = std::getenv("TAVRELA_TEST_PULSE_SINK");
+        if (name == nullptr || *name == '\0') {
+            GTEST_SKIP() << "no PulseAudio null sink (TAVRELA_TEST_PULSE_SINK) here";
+        }
+        sink = name;
     }
+    std::string sink;
+};
+
+TEST_F(DeviceOutput, AToneArrivesAtThePulseAudioSinkAtTheRightLevelAndPitch) {
     TempDir dir;
     const auto tone = makeWav(dir, "tone.wav", 44100, 2, 3.0, "sine 1000", 0.5);
     const auto recording = dir / "rec.wav";
 
-    soundcheck::SinkRecorder recorder(std::string(sink) + ".monitor", recording.string());
+    soundcheck::SinkRecorder recorder(sink + ".monitor", recording.string());
     ASSERT_TRUE(recorder.waitUntilRecording());
 
     {
@@ -69,18 +80,14 @@ TEST(DeviceOutput, AToneArrivesAtThePulseAudioSinkAtTheRightLevelAndPitch) {
 
 // Playback must not break up when other programs keep every core busy: ten seconds of a tone
 // arrive as one stretch of sound, without a gap an ear would notice.
-TEST(DeviceOutput, ATenSecondToneArrivesWithoutGapsWhileEveryCoreIsBusy) {
-    const char* sink = std::getenv("TAVRELA_TEST_PULSE_SINK");
-    if (sink == nullptr || *sink == '\0') {
-        GTEST_SKIP() << "no PulseAudio null sink (TAVRELA_TEST_PULSE_SINK) in this environment";
-    }
+TEST_F(DeviceOutput, ATenSecondToneArrivesWithoutGapsWhileEveryCoreIsBusy) {
     TempDir dir;
     const auto tone = makeWav(dir, "tone.wav", 44100, 2, 10.0, "sine 1000", 0.5);
     const auto recording = dir / "rec.wav";
     {
         Engine engine;
         ASSERT_TRUE(engine.init(-1, 44100)) << "no output device through the PulseAudio server";
-        soundcheck::SinkRecorder recorder(std::string(sink) + ".monitor", recording.string());
+        soundcheck::SinkRecorder recorder(sink + ".monitor", recording.string());
         ASSERT_TRUE(recorder.waitUntilRecording());
         const ChannelHandle h =
             engine.createStream(tone, ChannelFlags::Float | ChannelFlags::Prescan);
