@@ -103,10 +103,11 @@ TSampleSpan RawSamplesNeeded(const TColumnMapping& M, std::size_t Length) {
     return {static_cast<std::size_t>(first), static_cast<std::size_t>(last)};
 }
 
-void BuildColumnVertexes(const TSampleSummary& Summary, const float* Raw, TSampleSpan RawSpan,
-                         const TColumnMapping& M, const TColumnStyle& Style,
-                         std::vector<TCustomVertex>& Out) {
-    Out.clear();
+void BuildColumnSpans(const TSampleSummary& Summary, const float* Raw, TSampleSpan RawSpan,
+                      const TColumnMapping& M, const TColumnStyle& Style,
+                      std::vector<TColumnSpan>& Spans, std::vector<TCustomVertex>& Dots) {
+    Spans.clear();
+    Dots.clear();
     const std::size_t length = Summary.Length();
     const TColumns cols = VisibleColumns(M, length);
     if (cols.Last < cols.First) {
@@ -126,13 +127,13 @@ void BuildColumnVertexes(const TSampleSummary& Summary, const float* Raw, TSampl
             a = mid - onePixel / 2.0;
             b = mid + onePixel / 2.0;
         }
-        Span(Out, Style, c, c + 1.0, a, b);
+        Spans.push_back({c, static_cast<float>(a), static_cast<float>(b)});
     };
 
     const TSampleSpan need = RawSamplesNeeded(M, length);
     const bool raw = !need.Empty() && Raw != nullptr && RawSpan.First <= need.First &&
                      RawSpan.Last >= need.Last;
-    Out.reserve(static_cast<std::size_t>(cols.Last - cols.First + 1) * 12);
+    Spans.reserve(static_cast<std::size_t>(cols.Last - cols.First + 1));
 
     if (raw) {
         const double last = static_cast<double>(length - 1);
@@ -176,7 +177,7 @@ void BuildColumnVertexes(const TSampleSummary& Summary, const float* Raw, TSampl
                     continue;
                 }
                 const double v = value(m) - lo;
-                Quad(Out, x - hx, x + hx, v - hy, v + hy, Style.Top, Style.Top);
+                Quad(Dots, x - hx, x + hx, v - hy, v + hy, Style.Top, Style.Top);
             }
         }
         return;
@@ -222,6 +223,25 @@ void BuildColumnVertexes(const TSampleSummary& Summary, const float* Raw, TSampl
             emit(c, p.Min, p.Max);
         }
     }
+}
+
+void AppendSpanVertexes(const std::vector<TColumnSpan>& Spans, const TColumnStyle& Style,
+                        std::vector<TCustomVertex>& Out) {
+    Out.reserve(Out.size() + Spans.size() * 12);
+    for (const TColumnSpan& s : Spans) {
+        Span(Out, Style, s.Column, s.Column + 1.0, s.Lo, s.Hi);
+    }
+}
+
+void BuildColumnVertexes(const TSampleSummary& Summary, const float* Raw, TSampleSpan RawSpan,
+                         const TColumnMapping& M, const TColumnStyle& Style,
+                         std::vector<TCustomVertex>& Out) {
+    std::vector<TColumnSpan> spans;
+    std::vector<TCustomVertex> dots;
+    BuildColumnSpans(Summary, Raw, RawSpan, M, Style, spans, dots);
+    Out.clear();
+    AppendSpanVertexes(spans, Style, Out);
+    Out.insert(Out.end(), dots.begin(), dots.end());
 }
 
 } // namespace tavrela

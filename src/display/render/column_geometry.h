@@ -47,6 +47,26 @@ double SamplesPerColumn(const TColumnMapping& M);
 /// Length samples: every sample of the visible columns and one beyond each edge.
 TSampleSpan RawSamplesNeeded(const TColumnMapping& M, std::size_t Length);
 
+/// One column's span: column Column of the back buffer is filled from value Lo to Hi (value
+/// units less the curve's offset; Lo <= Hi).
+struct TColumnSpan {
+    int Column = 0;
+    float Lo = 0.0f;
+    float Hi = 0.0f;
+};
+
+/// The spans of every visible column, in column order, and the dots on the samples at deep
+/// zoom as a triangle list (x in window pixels, y in value units less Lo). Raw as for
+/// BuildColumnVertexes.
+void BuildColumnSpans(const TSampleSummary& Summary, const float* Raw, TSampleSpan RawSpan,
+                      const TColumnMapping& M, const TColumnStyle& Style,
+                      std::vector<TColumnSpan>& Spans, std::vector<TCustomVertex>& Dots);
+
+/// The spans as a triangle list in the style's colours (bars fade from Base at the baseline
+/// to Top at the value end).
+void AppendSpanVertexes(const std::vector<TColumnSpan>& Spans, const TColumnStyle& Style,
+                        std::vector<TCustomVertex>& Out);
+
 /// The spans (and dots) of every visible column as a triangle list whose x is in window
 /// pixels and whose y is in value units less Lo. Raw holds the values of samples RawSpan;
 /// it must cover RawSamplesNeeded when that is not empty (with fewer samples the summary's

@@ -5,6 +5,7 @@
 // and its texts. Only the active pane is drawn. See render_host.h for what the display
 // provides.
 
+#include "column_geometry.h"
 #include "custom_vertex.h"
 #include "render_host.h"
 
@@ -141,6 +142,8 @@ private:
     quint64 FGeometryGeneration = 0;
     std::vector<TRawWindow> FRawWindows;
     std::vector<TCustomVertex> FColumnVertices;
+    std::vector<TColumnSpan> FColumnSpans;
+    std::vector<float> FColumnFills;
 };
 
 } // namespace tavrela

@@ -478,8 +478,8 @@ void TGraphDisplayRenderer::DrawCurveColumns(TGraphDisplayItem& Item, int GraphI
     style.Lo = static_cast<float>(graph.AmplitudeOffset);
     TSampleSpan have;
     const float* raw = RawSamples(Item, graph, RawSamplesNeeded(m, graph.SampleCount()), have);
-    BuildColumnVertexes(*graph.Summary, raw, have, m, style, FColumnVertices);
-    if (FColumnVertices.empty()) {
+    BuildColumnSpans(*graph.Summary, raw, have, m, style, FColumnSpans, FColumnVertices);
+    if (FColumnSpans.empty() && FColumnVertices.empty()) {
         return;
     }
     // The curve's own transform for y (lane, scale, tilt), window pixels for x.
@@ -490,6 +490,34 @@ void TGraphDisplayRenderer::DrawCurveColumns(TGraphDisplayItem& Item, int GraphI
     draw.m[3][0] = static_cast<float>(-bx / ax);
     Item.WorldMatrix = draw;
     d.SetTransform(GlTransformState::World, draw);
+
+    // The spans by one lookup quad where the device can, else as triangles; the dots over them.
+    bool spansDrawn = FColumnSpans.empty();
+    if (!spansDrawn && d.CanDrawColumnSpans()) {
+        const int first = FColumnSpans.front().Column;
+        const int count = FColumnSpans.back().Column - first + 1;
+        // Columns without a span stay empty: Lo above Hi.
+        FColumnFills.assign(2 * static_cast<std::size_t>(count), 0.0f);
+        for (std::size_t i = 0; i < FColumnFills.size(); i += 2) {
+            FColumnFills[i] = 1.0f;
+        }
+        for (const TColumnSpan& s : FColumnSpans) {
+            const auto i = 2 * static_cast<std::size_t>(s.Column - first);
+            FColumnFills[i] = s.Lo;
+            FColumnFills[i + 1] = s.Hi;
+        }
+        spansDrawn =
+            d.DrawColumnSpans(first, FColumnFills, style.Top, style.Base, style.PrimitiveType == 4);
+    }
+    if (!spansDrawn) {
+        std::vector<TCustomVertex> dots;
+        dots.swap(FColumnVertices);
+        AppendSpanVertexes(FColumnSpans, style, FColumnVertices);
+        FColumnVertices.insert(FColumnVertices.end(), dots.begin(), dots.end());
+    }
+    if (FColumnVertices.empty()) {
+        return;
+    }
 
     const std::size_t bytes = FColumnVertices.size() * sizeof(TCustomVertex);
     auto buffer = Stream(graph.VertexBufferSamples);

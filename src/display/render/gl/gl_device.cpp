@@ -9,6 +9,7 @@
 #include <QOpenGLShaderProgram>
 #include <QOpenGLVertexArrayObject>
 #include <QPainter>
+#include <QVector4D>
 
 #include <algorithm>
 #include <cmath>
@@ -40,6 +41,10 @@
 #define GL_SRC_ALPHA_SATURATE 0x0308
 #endif
 
+#ifndef GL_RGBA32F
+#define GL_RGBA32F 0x8814
+#endif
+
 namespace tavrela {
 
 namespace {
@@ -58,6 +63,7 @@ uniform mat4 uMatrix;
 uniform vec2 uShift;
 varying vec4 vColor;
 varying vec2 vTex;
+varying vec2 vWorld;
 void main() {
     // The matrix is stored for row vectors; read column-major it is its own transpose, so
     // this is v x M.
@@ -74,18 +80,36 @@ void main() {
     gl_Position = p;
     vColor = aColor.zyxw;
     vTex = aTex;
+    vWorld = aPos.xy;
 }
 )";
 
 const char* const kFragmentShader = R"(
 uniform int uMode;
 uniform vec4 uColor;
+uniform vec4 uBase;
+uniform vec2 uColumns;
 uniform sampler2D uTexture;
 varying vec4 vColor;
 varying vec2 vTex;
+varying vec2 vWorld;
 void main() {
     if (uMode == 0) {
         gl_FragColor = vColor;
+    } else if (uMode >= 3) {
+        // Column spans: the texel of this pixel's column holds its fill's ends.
+        float c = floor(vWorld.x) - uColumns.x;
+        vec4 s = texture2D(uTexture, vec2((c + 0.5) / uColumns.y, 0.5));
+        if (s.b < 0.5 || vWorld.y < s.r || vWorld.y > s.g) {
+            discard;
+        }
+        if (uMode == 4) {
+            float end = vWorld.y >= 0.0 ? s.g : s.r;
+            float t = end != 0.0 ? clamp(vWorld.y / end, 0.0, 1.0) : 1.0;
+            gl_FragColor = mix(uBase, uColor, t);
+        } else {
+            gl_FragColor = uColor;
+        }
     } else if (uMode == 1) {
         gl_FragColor = vec4(uColor.rgb, uColor.a * texture2D(uTexture, vTex).a);
     } else {
@@ -427,6 +451,9 @@ GlDevice::GlDevice(std::shared_ptr<GlContext> Context) : FContext(std::move(Cont
 GlDevice::~GlDevice() {
     FStream.reset();
     if (FContext->MakeCurrent()) {
+        if (FSpanTexture != 0) {
+            FContext->Functions()->glDeleteTextures(1, &FSpanTexture);
+        }
         if (FQuadBuffer != 0) {
             FContext->Functions()->glDeleteBuffers(1, &FQuadBuffer);
         }
@@ -736,6 +763,107 @@ bool GlDevice::PrepareStreamDraw() {
                              reinterpret_cast<const void*>(std::uintptr_t{12}));
     f->glVertexAttrib2f(kAttrTex, 0.0f, 0.0f);
     return true;
+}
+
+bool GlDevice::CanDrawColumnSpans() const {
+    if (gCapsOverride != nullptr && !gCapsOverride->ColumnSpans) {
+        return false;
+    }
+    const QOpenGLContext* c = FContext->Context();
+    return !c->isOpenGLES() && c->format().version() >= qMakePair(3, 0);
+}
+
+bool GlDevice::DrawColumnSpans(int FirstColumn, const std::vector<float>& LoHi, TD3DColor Top,
+                               TD3DColor Base, bool Fade) {
+    const int count = static_cast<int>(LoHi.size() / 2);
+    if (!FInScene || !CanDrawColumnSpans() || !MakeCurrent()) {
+        return false;
+    }
+    if (count <= 0) {
+        return true;
+    }
+    GLint maxTexture = 0;
+    QOpenGLExtraFunctions* f = FContext->Functions();
+    f->glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxTexture);
+    if (count > maxTexture) {
+        return false;
+    }
+    float yMin = 0.0f;
+    float yMax = 0.0f;
+    bool any = false;
+    FSpanTexels.assign(static_cast<std::size_t>(count) * 4, 0.0f);
+    for (int i = 0; i < count; ++i) {
+        const float lo = LoHi[2 * static_cast<std::size_t>(i)];
+        const float hi = LoHi[2 * static_cast<std::size_t>(i) + 1];
+        if (!(lo <= hi)) {
+            continue;
+        }
+        float* t = &FSpanTexels[4 * static_cast<std::size_t>(i)];
+        t[0] = lo;
+        t[1] = hi;
+        t[2] = 1.0f;
+        yMin = any ? std::min(yMin, lo) : lo;
+        yMax = any ? std::max(yMax, hi) : hi;
+        any = true;
+    }
+    if (!any || !(yMax > yMin)) {
+        return true;
+    }
+    ApplyState();
+    f->glActiveTexture(GL_TEXTURE0);
+    if (FSpanTexture == 0) {
+        f->glGenTextures(1, &FSpanTexture);
+        FSpanTextureWidth = 0;
+    }
+    f->glBindTexture(GL_TEXTURE_2D, FSpanTexture);
+    f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    if (FSpanTextureWidth < count) {
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, count, 1, 0, GL_RGBA, GL_FLOAT,
+                        FSpanTexels.data());
+        FSpanTextureWidth = count;
+    } else {
+        f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, count, 1, GL_RGBA, GL_FLOAT,
+                           FSpanTexels.data());
+    }
+    const auto x0 = static_cast<float>(FirstColumn);
+    const auto x1 = static_cast<float>(FirstColumn + count);
+    const float quad[6][3] = {{x0, yMin, 0.0f}, {x1, yMin, 0.0f}, {x0, yMax, 0.0f},
+                              {x1, yMin, 0.0f}, {x1, yMax, 0.0f}, {x0, yMax, 0.0f}};
+    const TMatrix4 m = Multiply(Multiply(FWorld, FView), FProjection);
+    auto colour = [](TD3DColor c) {
+        return QVector4D(static_cast<float>((c >> 16) & 0xFF) / 255.0f,
+                         static_cast<float>((c >> 8) & 0xFF) / 255.0f,
+                         static_cast<float>(c & 0xFF) / 255.0f,
+                         static_cast<float>((c >> 24) & 0xFF) / 255.0f);
+    };
+    FProgram->setUniformValue("uMode", Fade ? 4 : 3);
+    f->glUniformMatrix4fv(FProgram->uniformLocation("uMatrix"), 1, GL_FALSE, &m.m[0][0]);
+    FProgram->setUniformValue("uShift", 1.0f / static_cast<float>(FPixelSize.width()),
+                              1.0f / static_cast<float>(FPixelSize.height()));
+    FProgram->setUniformValue("uColor", colour(Top));
+    FProgram->setUniformValue("uBase", colour(Base));
+    FProgram->setUniformValue("uColumns", static_cast<float>(FirstColumn),
+                              static_cast<float>(FSpanTextureWidth));
+    FProgram->setUniformValue("uTexture", 0);
+    f->glBindBuffer(GL_ARRAY_BUFFER, FQuadBuffer);
+    f->glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STREAM_DRAW);
+    f->glEnableVertexAttribArray(kAttrPos);
+    f->glDisableVertexAttribArray(kAttrColor);
+    f->glDisableVertexAttribArray(kAttrTex);
+    f->glVertexAttribPointer(kAttrPos, 3, GL_FLOAT, GL_FALSE, 12, nullptr);
+    f->glVertexAttrib4f(kAttrColor, 1.0f, 1.0f, 1.0f, 1.0f);
+    f->glVertexAttrib2f(kAttrTex, 0.0f, 0.0f);
+    f->glDrawArrays(GL_TRIANGLES, 0, 6);
+    f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    f->glBindTexture(GL_TEXTURE_2D, 0);
+    ++FDrawCalls;
+    FPrimitivesDrawn += 2;
+    FStateDirty = true;
+    return f->glGetError() == GL_NO_ERROR;
 }
 
 bool GlDevice::DrawPrimitiveRuns(GlPrimitiveType Type, const std::vector<Run>& Runs) {

@@ -110,6 +110,8 @@ struct GlPresentParameters {
 /// The device capabilities the display reads.
 struct GlDeviceCaps {
     int MaxPrimitiveCount = 0;
+    /// Column spans by lookup (DrawColumnSpans); off, curves are drawn as triangles.
+    bool ColumnSpans = true;
 };
 
 class GlContext;
@@ -213,6 +215,16 @@ public:
         int PrimitiveCount = 0;
     };
     bool DrawPrimitiveRuns(GlPrimitiveType Type, const std::vector<Run>& Runs);
+    /// Whether DrawColumnSpans can be used (it needs float textures: OpenGL 3.0).
+    bool CanDrawColumnSpans() const;
+    /// Fills pixel columns FirstColumn, FirstColumn + 1, ... (world x c ... c + 1 under the
+    /// current transforms, so world x must be window pixels across) each from world y
+    /// LoHi[2i] to LoHi[2i + 1] (nothing where Lo > Hi), with the current blend states. Fade
+    /// colours a fill from Base at y 0 to Top at the fill's end on the same side of 0, else
+    /// every fill is Top. One quad and a lookup per pixel: a software rasteriser pays for the
+    /// pixels, not for thousands of one-pixel-wide triangles.
+    bool DrawColumnSpans(int FirstColumn, const std::vector<float>& LoHi, TD3DColor Top,
+                         TD3DColor Base, bool Fade);
     /// Window x (device pixels from the left edge, pixel centres at .5) of a point under the
     /// current world, view and projection.
     double WindowX(double X, double Y, double Z) const;
@@ -281,6 +293,9 @@ private:
     std::unique_ptr<QOpenGLVertexArrayObject> FVao;
     unsigned FQuadBuffer = 0;
     unsigned FIndexBuffer = 0;
+    unsigned FSpanTexture = 0;
+    int FSpanTextureWidth = 0;
+    std::vector<float> FSpanTexels;
     std::vector<double> FSampleXOffsets{0.5};
     double FSnapMargin = 1.0 / 16.0;
     QSize FLogicalSize;
