@@ -4,7 +4,9 @@
 // The pane: two stacked lanes of bars for a 5-minute 44.1 kHz stereo file, a budget of
 // 500000 vertices per curve, antialiasing on, in a 1920 x 1080 panel, with the playback
 // cursor, x labels at both edges, a legend and a caption as the editor shows them. The floor
-// of the frame ratios is a frame that only clears and presents, in the same run.
+// of the frame ratios is a frame that only clears and presents, in the same run; a second
+// floor is a frame that covers the panel once with an opaque quad, the least a picture that
+// fills the panel costs where the rasteriser is the processor.
 //
 // Then the real display widget, shown and driven by the editor's 50 ms render timer with
 // nothing changing: how many frames it still presents per second.
@@ -12,6 +14,7 @@
 #include "display/graph_display_3d.h"
 #include "display/model/display_owner.h"
 #include "display/model/items.h"
+#include "display/render/custom_vertex.h"
 #include "display/render/gl/gl_device.h"
 #include "display/render/render_panel.h"
 #include "display/render/renderer.h"
@@ -27,6 +30,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -122,6 +126,44 @@ Stats ClearFrames(GlDevice& Device) {
     for (int i = 0; i < kFrames; ++i) {
         const auto t0 = Clock::now();
         Device.Clear(0xFF000000u);
+        Device.Present();
+        f->glFinish();
+        times.push_back(Ms(Clock::now() - t0));
+    }
+    return Summarise(times);
+}
+
+// A frame that clears, covers the whole back buffer once with an opaque quad and presents:
+// the least that any picture covering the panel costs on this rasteriser.
+Stats FillFrames(GlDevice& Device) {
+    std::vector<double> times;
+    QOpenGLFunctions* f = QOpenGLContext::currentContext()->functions();
+    auto buffer = Device.CreateVertexBuffer(6 * sizeof(TCustomVertex));
+    if (!buffer) {
+        return {};
+    }
+    const TCustomVertex quad[6] = {{-1, -1, 0.5f, 0xFF204060u}, {1, -1, 0.5f, 0xFF204060u},
+                                   {-1, 1, 0.5f, 0xFF204060u},  {1, -1, 0.5f, 0xFF204060u},
+                                   {1, 1, 0.5f, 0xFF204060u},   {-1, 1, 0.5f, 0xFF204060u}};
+    void* p = buffer->Lock(0, sizeof quad);
+    if (p == nullptr) {
+        return {};
+    }
+    std::memcpy(p, quad, sizeof quad);
+    buffer->Unlock();
+    for (const GlTransformState t :
+         {GlTransformState::World, GlTransformState::View, GlTransformState::Projection}) {
+        Device.SetTransform(t, TMatrix4::Identity());
+    }
+    Device.SetRenderState(GlRenderState::AlphaBlendEnable, 0);
+    for (int i = 0; i < kFrames; ++i) {
+        const auto t0 = Clock::now();
+        Device.Clear(0xFF000000u);
+        Device.BeginScene();
+        Device.SetFVF(kCustomVertexFormat);
+        Device.SetStreamSource(buffer);
+        Device.DrawPrimitive(GlPrimitiveType::TriangleList, 0, 2);
+        Device.EndScene();
         Device.Present();
         f->glFinish();
         times.push_back(Ms(Clock::now() - t0));
@@ -290,6 +332,7 @@ int main(int argc, char** argv) {
     const Stats empty = Frames(d);
     // Floor: a frame with nothing but clearing and presenting.
     const Stats clear = ClearFrames(device);
+    const Stats fill = FillFrames(device);
     const double idle = IdleFramesPerSecond();
 
     std::printf("samples_per_curve: %zu samples\n", kSamples);
@@ -303,6 +346,10 @@ int main(int argc, char** argv) {
     std::printf("frame_ms_zoom16_worst: %.2f ms\n", zoom16.Worst);
     std::printf("frame_ms_empty: %.2f ms median\n", empty.Median);
     std::printf("frame_ms_clear: %.2f ms median\n", clear.Median);
+    std::printf("frame_ms_fill: %.2f ms median\n", fill.Median);
+    std::printf("fill_vs_clear: %.2f ratio\n", fill.Median / clear.Median);
+    std::printf("frame_vs_fill_zoom1: %.2f ratio\n", zoom1.Median / fill.Median);
+    std::printf("frame_vs_fill_zoom16: %.2f ratio\n", zoom16.Median / fill.Median);
     std::printf("zoom1_vs_empty: %.2f ratio\n", zoom1.Median / empty.Median);
     std::printf("zoom16_vs_empty: %.2f ratio\n", zoom16.Median / empty.Median);
     std::printf("frame_vs_clear_zoom1: %.2f ratio\n", zoom1.Median / clear.Median);

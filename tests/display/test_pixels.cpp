@@ -796,6 +796,58 @@ TEST(WaveformPixels, TheColumnLookupDrawsWhatTheTrianglesDrew) {
     }
 }
 
+TEST(WaveformPixels, TheSelectionInOnePassMatchesItsThreePasses) {
+    // The selection band's three blended fills applied as one table of what they do to each
+    // channel value, against the fills drawn one by one: the same frame, pixel for pixel,
+    // over curves, grid and background, for each blend operation and a light and a dark
+    // band colour (frames drawn one after the other, as a display draws them).
+    constexpr std::size_t kLength = 200000;
+    FakeDisplay d(QSize(500, 300));
+    TGraphDisplayItem& pane = EditorPane(d, 2, kLength);
+    pane.Axis.AxisY.GridVisible = true;
+    for (int c = 0; c < 2; ++c) {
+        TGraphData& s = pane.GraphItems[c].Samples;
+        for (std::size_t i = 0; i < kLength; ++i) {
+            s[i].Value = static_cast<float>(std::sin(static_cast<double>(i) * 1e-4 * (c + 1)) *
+                                            std::sin(static_cast<double>(i) * 0.3));
+        }
+    }
+    pane.SelectionStart = 0.2 * pane.XMax;
+    pane.SelectionEnd = 0.7 * pane.XMax;
+    d.Props.ShowSelection = true;
+    ASSERT_TRUE(d.Renderer->InitD3D(0));
+    d.Renderer->InitializeGeometries(0);
+    ASSERT_TRUE(TGraphDisplayRenderer::Device(pane)->CanMapChannels());
+    const GlDeviceCaps passes{0xFFFFF, true, false};
+    for (const int op : {1, 2, 3, 4, 5}) {
+        for (const TColor colour : {TColor{0xEEEEEE}, TColor{0x402010}}) {
+            SCOPED_TRACE(testing::Message() << "op " << op << " colour " << colour);
+            pane.SelectionBlendOp = op;
+            pane.SelectionColor = colour;
+            d.Renderer->Invalidate();
+            d.Renderer->Render();
+            const QImage one = d.Frame();
+            GlDevice::SetCapsOverride(&passes);
+            d.Renderer->Invalidate();
+            d.Renderer->Render();
+            GlDevice::SetCapsOverride(nullptr);
+            const QImage three = d.Frame();
+            ASSERT_EQ(one.size(), three.size());
+            // Left of the band the curves show, whatever operation the previous frame's band
+            // used.
+            const int left = SampleColumn(d, 0, 0.1 * kLength);
+            EXPECT_GE(LitRows(one, left, 0, one.height() - 1).first, 0);
+            int differ = 0;
+            for (int y = 0; y < one.height(); ++y) {
+                for (int x = 0; x < one.width(); ++x) {
+                    differ += Pixel(one, x, y) != Pixel(three, x, y) ? 1 : 0;
+                }
+            }
+            EXPECT_EQ(differ, 0);
+        }
+    }
+}
+
 TEST(WaveformPixels, MarkersLandWhereTheMappingPutsThem) {
     // A stored marker's x lands on the column the camera and curve transform give it, for
     // the editor's pane of a 3-minute stereo file, at zoom 1 and zoomed in.

@@ -6,6 +6,7 @@
 // provides.
 
 #include "column_geometry.h"
+#include "gl/gl_device.h"
 #include "custom_vertex.h"
 #include "render_host.h"
 
@@ -129,6 +130,9 @@ private:
     TGraphDisplayItem* Pane(int Index) const;
     TGraphDisplayItem* PaneWithDevice(int Index) const;
     void DrawLanes(TGraphDisplayItem& Item, int StartVertex, int LineCount);
+    /// What the selection's fills do to each channel value on Device (learnt once per
+    /// device, colour and operation); nullptr where the device cannot apply such a table.
+    const GlChannelTable* SelectionTable(GlDevice& Device, const TGraphDisplayItem& Item);
     void DrawSelectionPasses(GlDevice& Device, const TGraphDisplayItem& Item,
                              const std::shared_ptr<class TRenderResource>& Shade,
                              const std::shared_ptr<class TRenderResource>& Band);
@@ -144,6 +148,10 @@ private:
     std::vector<TCustomVertex> FColumnVertices;
     std::vector<TColumnSpan> FColumnSpans;
     std::vector<float> FColumnFills;
+    std::optional<GlChannelTable> FSelectionTable;
+    const GlDevice* FSelectionTableDevice = nullptr;
+    std::uint32_t FSelectionTableOp = 0;
+    TColor FSelectionTableColour = 0;
 };
 
 } // namespace tavrela

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace tavrela {
@@ -262,28 +263,108 @@ void TGraphDisplayRenderer::DrawLanes(TGraphDisplayItem& Item, int StartVertex, 
     }
 }
 
-void TGraphDisplayRenderer::DrawSelectionPasses(GlDevice& D, const TGraphDisplayItem& Item,
-                                                const TRenderHandle& Shade,
-                                                const TRenderHandle& Band) {
-    const auto op = static_cast<std::uint32_t>(Item.SelectionBlendOp);
-    // The shade darkens the band's area and its edges...
+namespace {
+// The selection's filled passes: the shade darkens the band's area, then the band brightens
+// what lies under it, in two passes.
+void SelectionFills(GlDevice& D, std::uint32_t Op, const std::shared_ptr<GlVertexBuffer>& Shade,
+                    const std::shared_ptr<GlVertexBuffer>& Band) {
     D.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
-    D.SetStreamSource(Stream(Shade));
-    D.SetRenderState(GlRenderState::BlendOp, op);
+    D.SetStreamSource(Shade);
+    D.SetRenderState(GlRenderState::BlendOp, Op);
     D.SetRenderState(GlRenderState::DestBlend, GlBlendOne);
     D.SetRenderState(GlRenderState::SrcBlend, GlBlendSrcAlpha);
     D.DrawPrimitive(GlPrimitiveType::TriangleList, 0, 2);
-    D.DrawPrimitive(GlPrimitiveType::LineList, 3, 1);
-    D.DrawPrimitive(GlPrimitiveType::LineList, 0, 1);
-    // ...then the band brightens what lies under it, and its edges are drawn opaque.
-    D.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
-    D.SetRenderState(GlRenderState::BlendOp, op);
-    D.SetStreamSource(Stream(Band));
+    D.SetStreamSource(Band);
     D.SetRenderState(GlRenderState::DestBlend, GlBlendDestColor);
     D.SetRenderState(GlRenderState::SrcBlend, GlBlendDestColor);
     D.DrawPrimitive(GlPrimitiveType::TriangleList, 0, 2);
     D.SetRenderState(GlRenderState::DestBlend, GlBlendSrcAlpha);
     D.DrawPrimitive(GlPrimitiveType::TriangleList, 0, 2);
+}
+} // namespace
+
+const GlChannelTable* TGraphDisplayRenderer::SelectionTable(GlDevice& D,
+                                                            const TGraphDisplayItem& Item) {
+    const std::uint32_t op = static_cast<std::uint32_t>(Item.SelectionBlendOp);
+    const TColor colour = Item.SelectionColor;
+    if (FSelectionTable && FSelectionTableDevice == &D && FSelectionTableOp == op &&
+        FSelectionTableColour == colour) {
+        return &*FSelectionTable;
+    }
+    FSelectionTable.reset();
+    if (!D.CanMapChannels()) {
+        return nullptr;
+    }
+    // The fills drawn once over every value, on quads that cover the probe.
+    const auto band = SelectionVertexes(-2.0f, 2.0f, 2.0f, Item.SelectionColor,
+                                        Item.SelectionBorderColor);
+    const auto shade = SelectionShadeVertexes(-2.0f, 2.0f, 2.0f);
+    auto upload = [&D](const auto& V) -> std::shared_ptr<GlVertexBuffer> {
+        auto buffer = D.CreateVertexBuffer(sizeof V);
+        void* p = buffer ? buffer->Lock(0, sizeof V) : nullptr;
+        if (p == nullptr) {
+            return nullptr;
+        }
+        std::memcpy(p, V.data(), sizeof V);
+        return buffer->Unlock() ? buffer : nullptr;
+    };
+    const auto bandBuffer = upload(band);
+    const auto shadeBuffer = upload(shade);
+    if (!bandBuffer || !shadeBuffer) {
+        return nullptr;
+    }
+    const TMatrix4 world = D.GetTransform(GlTransformState::World);
+    const TMatrix4 view = D.GetTransform(GlTransformState::View);
+    const TMatrix4 projection = D.GetTransform(GlTransformState::Projection);
+    // The band's depth brought inside the clip volume.
+    TMatrix4 lift = TMatrix4::Identity();
+    lift.m[3][2] = 1.0f;
+    D.SetTransform(GlTransformState::World, lift);
+    D.SetTransform(GlTransformState::View, TMatrix4::Identity());
+    D.SetTransform(GlTransformState::Projection, TMatrix4::Identity());
+    std::optional<GlChannelTable> table;
+    if (D.BeginChannelProbe()) {
+        SelectionFills(D, op, shadeBuffer, bandBuffer);
+        table = D.EndChannelProbe();
+    }
+    D.SetTransform(GlTransformState::World, world);
+    D.SetTransform(GlTransformState::View, view);
+    D.SetTransform(GlTransformState::Projection, projection);
+    if (!table) {
+        return nullptr;
+    }
+    FSelectionTable = table;
+    FSelectionTableDevice = &D;
+    FSelectionTableOp = op;
+    FSelectionTableColour = colour;
+    return &*FSelectionTable;
+}
+
+void TGraphDisplayRenderer::DrawSelectionPasses(GlDevice& D, const TGraphDisplayItem& Item,
+                                                const TRenderHandle& Shade,
+                                                const TRenderHandle& Band) {
+    const auto op = static_cast<std::uint32_t>(Item.SelectionBlendOp);
+    // The shade's edges, then the fills, then the band's edges opaque over both. Each fill
+    // changes every channel by itself with constant colours, so all three are one table
+    // where the device can apply one: a software rasteriser then covers the band once
+    // instead of three times.
+    D.SetRenderState(GlRenderState::AlphaBlendEnable, 1);
+    D.SetStreamSource(Stream(Shade));
+    D.SetRenderState(GlRenderState::BlendOp, op);
+    D.SetRenderState(GlRenderState::DestBlend, GlBlendOne);
+    D.SetRenderState(GlRenderState::SrcBlend, GlBlendSrcAlpha);
+    D.DrawPrimitive(GlPrimitiveType::LineList, 3, 1);
+    D.DrawPrimitive(GlPrimitiveType::LineList, 0, 1);
+    const GlChannelTable* table = SelectionTable(D, Item);
+    D.SetStreamSource(Stream(Band));
+    if (table != nullptr && D.DrawChannelMap(*table, 0, 2)) {
+        // The states the fills would have left, for whatever is drawn next.
+        D.SetRenderState(GlRenderState::DestBlend, GlBlendSrcAlpha);
+        D.SetRenderState(GlRenderState::SrcBlend, GlBlendDestColor);
+    } else {
+        SelectionFills(D, op, Stream(Shade), Stream(Band));
+    }
+    D.SetStreamSource(Stream(Band));
     D.SetRenderState(GlRenderState::AlphaBlendEnable, 0);
     D.DrawPrimitive(GlPrimitiveType::LineList, 6, 1);
     D.DrawPrimitive(GlPrimitiveType::LineList, 8, 1);
@@ -305,6 +386,9 @@ bool TGraphDisplayRenderer::RenderFrame(int Index) {
     }
     if (d.BeginScene()) {
         d.SetFVF(kCustomVertexFormat);
+        // Grid and curves blend by adding; the selection's own operation (drawn later in the
+        // frame) must not carry over into the next frame's curves, which it would hide.
+        d.SetRenderState(GlRenderState::BlendOp, GlBlendOpAdd);
         if (auto* surface = dynamic_cast<GlSurface*>(item.BackgroundSurface.get())) {
             const TRenderPanel& panel = FHost.Panel();
             if (!d.StretchRect(*surface, item.BackgroundRect,

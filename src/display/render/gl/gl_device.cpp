@@ -118,6 +118,17 @@ void main() {
 }
 )";
 
+// The channel map: each channel of the pixel underneath through its column of the table.
+const char* const kMapFragmentShader = R"(#extension GL_EXT_shader_framebuffer_fetch : require
+uniform sampler2D uTable;
+void main() {
+    vec4 d = gl_LastFragData[0];
+    vec3 u = (floor(d.rgb * 255.0 + 0.5) + 0.5) / 256.0;
+    gl_FragColor = vec4(texture2D(uTable, vec2(u.r, 0.5)).r, texture2D(uTable, vec2(u.g, 0.5)).g,
+                        texture2D(uTable, vec2(u.b, 0.5)).b, d.a);
+}
+)";
+
 enum { kAttrPos = 0, kAttrColor = 1, kAttrTex = 2 };
 
 GLenum BlendFactor(std::uint32_t v) {
@@ -303,6 +314,30 @@ QOpenGLShaderProgram* GlContext::Program(QString* Why) {
     return FProgram.get();
 }
 
+QOpenGLShaderProgram* GlContext::MapProgram() {
+    if (FMapProgramTried) {
+        return FMapProgram.get();
+    }
+    FMapProgramTried = true;
+    if (FContext->isOpenGLES() ||
+        !FContext->hasExtension(QByteArrayLiteral("GL_EXT_shader_framebuffer_fetch"))) {
+        return nullptr;
+    }
+    auto program = std::make_unique<QOpenGLShaderProgram>();
+    if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) ||
+        !program->addShaderFromSourceCode(QOpenGLShader::Fragment, kMapFragmentShader)) {
+        return nullptr;
+    }
+    program->bindAttributeLocation("aPos", kAttrPos);
+    program->bindAttributeLocation("aColor", kAttrColor);
+    program->bindAttributeLocation("aTex", kAttrTex);
+    if (!program->link()) {
+        return nullptr;
+    }
+    FMapProgram = std::move(program);
+    return FMapProgram.get();
+}
+
 bool GlContext::MakeCurrent() {
     if (QOpenGLContext::currentContext() == FContext.get() &&
         FContext->surface() == FSurface.get()) {
@@ -454,6 +489,10 @@ GlDevice::~GlDevice() {
         if (FSpanTexture != 0) {
             FContext->Functions()->glDeleteTextures(1, &FSpanTexture);
         }
+        if (FTableTexture != 0) {
+            FContext->Functions()->glDeleteTextures(1, &FTableTexture);
+        }
+        FProbe.reset();
         if (FQuadBuffer != 0) {
             FContext->Functions()->glDeleteBuffers(1, &FQuadBuffer);
         }
@@ -645,8 +684,13 @@ bool GlDevice::SetStreamSource(std::shared_ptr<GlVertexBuffer> Buffer) {
 
 void GlDevice::ApplyState() {
     QOpenGLExtraFunctions* f = FContext->Functions();
-    FTarget->bind();
-    f->glViewport(0, 0, FPixelSize.width(), FPixelSize.height());
+    if (FProbing) {
+        FProbe->bind();
+        f->glViewport(0, 0, FProbe->width(), FProbe->height());
+    } else {
+        FTarget->bind();
+        f->glViewport(0, 0, FPixelSize.width(), FPixelSize.height());
+    }
     f->glDisable(GL_DEPTH_TEST);
     f->glDisable(GL_SCISSOR_TEST);
     f->glDisable(GL_STENCIL_TEST);
@@ -862,6 +906,124 @@ bool GlDevice::DrawColumnSpans(int FirstColumn, const std::vector<float>& LoHi, 
     f->glBindTexture(GL_TEXTURE_2D, 0);
     ++FDrawCalls;
     FPrimitivesDrawn += 2;
+    FStateDirty = true;
+    return f->glGetError() == GL_NO_ERROR;
+}
+
+bool GlDevice::CanMapChannels() {
+    if (gCapsOverride != nullptr && !gCapsOverride->ChannelMaps) {
+        return false;
+    }
+    return MakeCurrent() && FContext->MapProgram() != nullptr;
+}
+
+bool GlDevice::BeginChannelProbe() {
+    if (FProbing || !CanMapChannels()) {
+        return false;
+    }
+    QOpenGLExtraFunctions* f = FContext->Functions();
+    if (!FProbe) {
+        QOpenGLFramebufferObjectFormat format;
+        format.setAttachment(QOpenGLFramebufferObject::NoAttachment);
+        format.setInternalTextureFormat(GL_RGBA8);
+        FProbe = std::make_unique<QOpenGLFramebufferObject>(QSize(256, 1), format);
+        if (!FProbe->isValid()) {
+            FProbe.reset();
+            return false;
+        }
+    }
+    std::array<std::uint8_t, 1024> ramp{};
+    for (std::size_t v = 0; v < 256; ++v) {
+        ramp[4 * v] = ramp[4 * v + 1] = ramp[4 * v + 2] = static_cast<std::uint8_t>(v);
+        ramp[4 * v + 3] = 0xFF;
+    }
+    f->glBindTexture(GL_TEXTURE_2D, FProbe->texture());
+    f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, 256, 1, GL_RGBA, GL_UNSIGNED_BYTE, ramp.data());
+    f->glBindTexture(GL_TEXTURE_2D, 0);
+    FProbing = true;
+    FStateDirty = true;
+    return true;
+}
+
+std::optional<GlChannelTable> GlDevice::EndChannelProbe() {
+    if (!FProbing || !MakeCurrent()) {
+        return std::nullopt;
+    }
+    FProbing = false;
+    QOpenGLExtraFunctions* f = FContext->Functions();
+    std::array<std::uint8_t, 1024> out{};
+    FProbe->bind();
+    f->glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    f->glReadPixels(0, 0, 256, 1, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
+    FTarget->bind();
+    FStateDirty = true;
+    if (f->glGetError() != GL_NO_ERROR) {
+        return std::nullopt;
+    }
+    GlChannelTable table{};
+    for (std::size_t v = 0; v < 256; ++v) {
+        for (std::size_t c = 0; c < 3; ++c) {
+            table[3 * v + c] = out[4 * v + c];
+        }
+    }
+    return table;
+}
+
+bool GlDevice::DrawChannelMap(const GlChannelTable& Table, int StartVertex, int PrimitiveCount) {
+    if (!FInScene || !FStream || FFvf != 0x42 || PrimitiveCount <= 0 || StartVertex < 0 ||
+        !CanMapChannels() || FStream->FBuffer == 0 ||
+        StartVertex + 3LL * PrimitiveCount > FStream->VertexCount()) {
+        return false;
+    }
+    QOpenGLShaderProgram* program = FContext->MapProgram();
+    ApplyState();
+    QOpenGLExtraFunctions* f = FContext->Functions();
+    f->glDisable(GL_BLEND);
+    f->glActiveTexture(GL_TEXTURE0);
+    if (FTableTexture == 0) {
+        f->glGenTextures(1, &FTableTexture);
+        f->glBindTexture(GL_TEXTURE_2D, FTableTexture);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+        f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+        FTableLoaded = false;
+    } else {
+        f->glBindTexture(GL_TEXTURE_2D, FTableTexture);
+    }
+    if (!FTableLoaded || FTable != Table) {
+        std::array<std::uint8_t, 1024> texels{};
+        for (std::size_t v = 0; v < 256; ++v) {
+            for (std::size_t c = 0; c < 3; ++c) {
+                texels[4 * v + c] = Table[3 * v + c];
+            }
+            texels[4 * v + 3] = 0xFF;
+        }
+        f->glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+        f->glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 256, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                        texels.data());
+        FTable = Table;
+        FTableLoaded = true;
+    }
+    program->bind();
+    const TMatrix4 m = Multiply(Multiply(FWorld, FView), FProjection);
+    f->glUniformMatrix4fv(program->uniformLocation("uMatrix"), 1, GL_FALSE, &m.m[0][0]);
+    program->setUniformValue("uShift", 1.0f / static_cast<float>(FPixelSize.width()),
+                             1.0f / static_cast<float>(FPixelSize.height()));
+    program->setUniformValue("uTable", 0);
+    f->glBindBuffer(GL_ARRAY_BUFFER, FStream->FBuffer);
+    f->glEnableVertexAttribArray(kAttrPos);
+    f->glDisableVertexAttribArray(kAttrColor);
+    f->glDisableVertexAttribArray(kAttrTex);
+    f->glVertexAttribPointer(kAttrPos, 3, GL_FLOAT, GL_FALSE, 16, nullptr);
+    f->glVertexAttrib4f(kAttrColor, 1.0f, 1.0f, 1.0f, 1.0f);
+    f->glVertexAttrib2f(kAttrTex, 0.0f, 0.0f);
+    f->glDrawArrays(GL_TRIANGLES, StartVertex, 3 * PrimitiveCount);
+    f->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    f->glBindTexture(GL_TEXTURE_2D, 0);
+    ++FDrawCalls;
+    FPrimitivesDrawn += static_cast<quint64>(PrimitiveCount);
     FStateDirty = true;
     return f->glGetError() == GL_NO_ERROR;
 }

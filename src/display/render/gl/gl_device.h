@@ -20,10 +20,12 @@
 #include <QSize>
 #include <QString>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QOpenGLContext;
@@ -112,7 +114,13 @@ struct GlDeviceCaps {
     int MaxPrimitiveCount = 0;
     /// Column spans by lookup (DrawColumnSpans); off, curves are drawn as triangles.
     bool ColumnSpans = true;
+    /// Channel maps (DrawChannelMap); off, blended passes are drawn one by one.
+    bool ChannelMaps = true;
 };
+
+/// What a sequence of draws does to each value of each colour channel: entry 3 v + c is the
+/// value that channel c (red, green, blue) holds afterwards where it held v before.
+using GlChannelTable = std::array<std::uint8_t, 768>;
 
 class GlContext;
 
@@ -225,6 +233,18 @@ public:
     /// pixels, not for thousands of one-pixel-wide triangles.
     bool DrawColumnSpans(int FirstColumn, const std::vector<float>& LoHi, TD3DColor Top,
                          TD3DColor Base, bool Fade);
+    /// Whether channel maps can be drawn (they read the pixel they replace: framebuffer fetch).
+    bool CanMapChannels();
+    /// Sends the following draws to a 256 x 1 probe whose pixel v holds the value v in every
+    /// channel, until EndChannelProbe, which reads what they made of each value. Draws that
+    /// change each channel on its own, with constant colours, turn into a table that
+    /// DrawChannelMap applies in one pass, exactly as they would have drawn.
+    bool BeginChannelProbe();
+    std::optional<GlChannelTable> EndChannelProbe();
+    /// Replaces every pixel covered by PrimitiveCount triangles of the stream (a triangle
+    /// list from StartVertex, under the current transforms) channel by channel through
+    /// Table, regardless of the blend states. Needs CanMapChannels.
+    bool DrawChannelMap(const GlChannelTable& Table, int StartVertex, int PrimitiveCount);
     /// Window x (device pixels from the left edge, pixel centres at .5) of a point under the
     /// current world, view and projection.
     double WindowX(double X, double Y, double Z) const;
@@ -294,6 +314,11 @@ private:
     unsigned FQuadBuffer = 0;
     unsigned FIndexBuffer = 0;
     unsigned FSpanTexture = 0;
+    unsigned FTableTexture = 0;
+    GlChannelTable FTable{};
+    bool FTableLoaded = false;
+    std::unique_ptr<QOpenGLFramebufferObject> FProbe; // the channel probe's target
+    bool FProbing = false;
     int FSpanTextureWidth = 0;
     std::vector<float> FSpanTexels;
     std::vector<double> FSampleXOffsets{0.5};
@@ -336,6 +361,9 @@ public:
     /// The devices' shader program, linked once per context; nullptr (with Why) when it
     /// cannot be compiled. The context must be current.
     QOpenGLShaderProgram* Program(QString* Why);
+    /// The channel map's program (framebuffer fetch); nullptr where the context has none.
+    /// The context must be current.
+    QOpenGLShaderProgram* MapProgram();
     /// Whether buffers can be written in place (OpenGL 3.0 or OpenGL ES 3.0).
     bool CanMapBuffers() const { return FCanMap; }
 
@@ -344,6 +372,8 @@ private:
     std::unique_ptr<QOffscreenSurface> FSurface;
     std::unique_ptr<QOpenGLContext> FContext;
     std::unique_ptr<QOpenGLShaderProgram> FProgram;
+    std::unique_ptr<QOpenGLShaderProgram> FMapProgram;
+    bool FMapProgramTried = false;
     bool FCanMap = false;
 };
 
