@@ -589,6 +589,18 @@ std::pair<int, int> LitRows(const QImage& F, int X, int Top, int Bottom) {
     return {first, last};
 }
 
+// A frame drawn as the device can, then the same frame by a device with only Caps.
+std::pair<QImage, QImage> FrameAndFrameWith(FakeDisplay& D, const GlDeviceCaps& Caps) {
+    D.Renderer->Invalidate();
+    D.Renderer->Render();
+    const QImage best = D.Frame();
+    GlDevice::SetCapsOverride(&Caps);
+    D.Renderer->Invalidate();
+    D.Renderer->Render();
+    GlDevice::SetCapsOverride(nullptr);
+    return {best, D.Frame()};
+}
+
 } // namespace
 
 TEST(WaveformPixels, EveryClickShowsAtZoomOne) {
@@ -768,14 +780,7 @@ TEST(WaveformPixels, TheColumnLookupDrawsWhatTheTrianglesDrew) {
         pane.ZoomFactor = zoom;
         d.ScrollMax = static_cast<int>(600 * zoom);
         pane.ViewPosition = zoom > 1.0 ? 0.4123 * pane.XMax : 0.0;
-        d.Renderer->Invalidate();
-        d.Renderer->Render();
-        const QImage lookup = d.Frame();
-        GlDevice::SetCapsOverride(&triangles);
-        d.Renderer->Invalidate();
-        d.Renderer->Render();
-        GlDevice::SetCapsOverride(nullptr);
-        const QImage drawn = d.Frame();
+        const auto [lookup, drawn] = FrameAndFrameWith(d, triangles);
         ASSERT_EQ(lookup.size(), drawn.size());
         int lit = 0;
         int differ = 0;
@@ -824,14 +829,7 @@ TEST(WaveformPixels, TheSelectionInOnePassMatchesItsThreePasses) {
             SCOPED_TRACE(testing::Message() << "op " << op << " colour " << colour);
             pane.SelectionBlendOp = op;
             pane.SelectionColor = colour;
-            d.Renderer->Invalidate();
-            d.Renderer->Render();
-            const QImage one = d.Frame();
-            GlDevice::SetCapsOverride(&passes);
-            d.Renderer->Invalidate();
-            d.Renderer->Render();
-            GlDevice::SetCapsOverride(nullptr);
-            const QImage three = d.Frame();
+            const auto [one, three] = FrameAndFrameWith(d, passes);
             ASSERT_EQ(one.size(), three.size());
             // Left of the band the curves show, whatever operation the previous frame's band
             // used.
