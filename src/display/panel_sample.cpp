@@ -92,7 +92,7 @@ void TPanelSample::SetColor(TColor Value) {
 }
 
 void TPanelSample::resizeEvent(QResizeEvent* event) {
-    QWidget::resizeEvent(event);
+    TRenderPanel::resizeEvent(event);
     FPicture->setGeometry(rect());
     if (OnResize) {
         OnResize();

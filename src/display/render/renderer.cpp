@@ -163,6 +163,31 @@ bool TGraphDisplayRenderer::InitD3D(int Index) {
             target->ShowFrame(Frame);
         }
     });
+    // Frames go straight to the panel's drawing surface once it is on screen.
+    device->SetPresentWindow(
+        [target]() -> QWindow* { return target ? target->DirectSurface() : nullptr; },
+        [target] {
+            if (target) {
+                target->DirectFrameShown();
+            }
+        },
+        [target] {
+            if (target) {
+                target->DirectPresentationFailed();
+            }
+        });
+    const std::weak_ptr<GlDevice> weak = device;
+    panel.SetFrameReader([weak] {
+        const auto d = weak.lock();
+        return d ? d->ReadFrame() : QImage();
+    });
+    panel.OnSurfaceExposed = [weak] {
+        // The surface lost its picture (shown, uncovered, resized): the last frame again.
+        const auto d = weak.lock();
+        if (d && !d->InScene() && d->HasFrame()) {
+            d->Present();
+        }
+    };
     item.Device = device;
 
     props.MaximumVertexCount =

@@ -10,6 +10,7 @@
 #include <QOpenGLVertexArrayObject>
 #include <QPainter>
 #include <QVector4D>
+#include <QWindow>
 
 #include <algorithm>
 #include <cmath>
@@ -1208,6 +1209,45 @@ bool GlDevice::Present() {
     if (!MakeCurrent()) {
         return false;
     }
+    FHasFrame = true;
+    if (FPresentWindow && !FWindowBroken) {
+        if (QWindow* window = FPresentWindow()) {
+            ++FFrame;
+            FStateDirty = true;
+            FPresented = QImage();
+            if (!window->isExposed()) {
+                // Shown when the window is exposed again.
+                return true;
+            }
+            if (PresentToWindow(*window)) {
+                if (FWindowShown) {
+                    FWindowShown();
+                }
+                return true;
+            }
+            FWindowBroken = true;
+            if (FWindowFailed) {
+                FWindowFailed();
+            }
+            --FFrame;
+        }
+    }
+    FPresented = ReadFrame();
+    if (FPresented.isNull()) {
+        return false;
+    }
+    ++FFrame;
+    FStateDirty = true;
+    if (FPresentTarget) {
+        FPresentTarget(FPresented);
+    }
+    return true;
+}
+
+QImage GlDevice::ReadFrame() {
+    if (!FHasFrame || !MakeCurrent()) {
+        return {};
+    }
     QOpenGLExtraFunctions* f = FContext->Functions();
     QOpenGLFramebufferObject* source = FTarget.get();
     if (FResolve) {
@@ -1216,21 +1256,53 @@ bool GlDevice::Present() {
     }
     QImage image(FPixelSize, QImage::Format_RGBX8888);
     if (image.isNull()) {
-        return false;
+        return {};
     }
     source->bind();
     f->glPixelStorei(GL_PACK_ALIGNMENT, 4);
     f->glReadPixels(0, 0, FPixelSize.width(), FPixelSize.height(), GL_RGBA, GL_UNSIGNED_BYTE,
                     image.bits());
     FTarget->bind();
-    image.setDevicePixelRatio(FDpr);
-    FPresented = image;
-    ++FFrame;
     FStateDirty = true;
-    if (FPresentTarget) {
-        FPresentTarget(FPresented);
+    ++FReadBacks;
+    if (f->glGetError() != GL_NO_ERROR) {
+        return {};
     }
-    return f->glGetError() == GL_NO_ERROR;
+    image.setDevicePixelRatio(FDpr);
+    return image;
+}
+
+bool GlDevice::PresentToWindow(QWindow& Window) {
+    QOpenGLContext* context = FContext->Context();
+    if (!context->makeCurrent(&Window)) {
+        MakeCurrent();
+        return false;
+    }
+    QOpenGLExtraFunctions* f = context->extraFunctions();
+    while (f->glGetError() != GL_NO_ERROR) {
+    }
+    QOpenGLFramebufferObject* source = FTarget.get();
+    if (FResolve) {
+        QOpenGLFramebufferObject::blitFramebuffer(FResolve.get(), FTarget.get());
+        source = FResolve.get();
+    }
+    const QSize window = (QSizeF(Window.size()) * Window.devicePixelRatio()).toSize();
+    f->glBindFramebuffer(GL_READ_FRAMEBUFFER, source->handle());
+    f->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, context->defaultFramebufferObject());
+    f->glDisable(GL_SCISSOR_TEST);
+    f->glViewport(0, 0, window.width(), window.height());
+    // The back buffer holds its top row first; the window's first row is its bottom one. A
+    // frame of another size is stretched, as it would be on presenting.
+    f->glBlitFramebuffer(0, 0, FPixelSize.width(), FPixelSize.height(), 0, window.height(),
+                         window.width(), 0, GL_COLOR_BUFFER_BIT,
+                         window == FPixelSize ? GL_NEAREST : GL_LINEAR);
+    const bool blitted = f->glGetError() == GL_NO_ERROR;
+    if (blitted) {
+        context->swapBuffers(&Window);
+    }
+    MakeCurrent();
+    FTarget->bind();
+    return blitted;
 }
 
 std::shared_ptr<GlVertexBuffer> GlDevice::CreateVertexBuffer(std::size_t Bytes) {
@@ -1384,6 +1456,13 @@ bool GlDevice::DrawText(GlFont& Font, const QString& Text, int X, int Y, TD3DCol
 
 void GlDevice::SetPresentTarget(std::function<void(const QImage&)> Target) {
     FPresentTarget = std::move(Target);
+}
+
+void GlDevice::SetPresentWindow(std::function<QWindow*()> Window, std::function<void()> Shown,
+                                std::function<void()> Failed) {
+    FPresentWindow = std::move(Window);
+    FWindowShown = std::move(Shown);
+    FWindowFailed = std::move(Failed);
 }
 
 } // namespace tavrela

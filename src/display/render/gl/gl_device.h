@@ -34,6 +34,7 @@ class QOpenGLExtraFunctions;
 class QOpenGLFramebufferObject;
 class QOpenGLShaderProgram;
 class QOpenGLVertexArrayObject;
+class QWindow;
 
 namespace tavrela {
 
@@ -282,8 +283,21 @@ public:
     /// Width of Text in logical pixels (the measured right edge).
     int MeasureText(const GlFont& Font, const QString& Text) const;
 
-    /// Receives every presented frame (device pixels, devicePixelRatio set).
+    /// Receives every presented frame (device pixels, devicePixelRatio set) that is not
+    /// shown on a window.
     void SetPresentTarget(std::function<void(const QImage&)> Target);
+    /// Where frames are shown directly: Window returns the window to draw on (nullptr: read
+    /// the frame back for the present target instead); Shown is told of every frame shown
+    /// there, Failed once if the window cannot be drawn on (frames are read back from then).
+    /// A window that is not exposed gets no frame; Present() again once it is.
+    void SetPresentWindow(std::function<QWindow*()> Window, std::function<void()> Shown,
+                          std::function<void()> Failed);
+    /// Whether a frame has been presented (the back buffer holds a finished picture).
+    bool HasFrame() const { return FHasFrame; }
+    /// The last finished frame, read back (device pixels); null before the first.
+    QImage ReadFrame();
+    /// Frames read back from the graphics memory since creation (tests, benchmarks).
+    quint64 ReadBackCount() const { return FReadBacks; }
     /// The last presented frame.
     const QImage& PresentedImage() const { return FPresented; }
     /// Back buffer size in logical and device pixels.
@@ -303,6 +317,8 @@ private:
     bool MakeCurrent();
     void ApplyState();
     bool PrepareStreamDraw();
+    /// Copies the back buffer onto Window and shows it; false when it cannot.
+    bool PresentToWindow(QWindow& Window);
     void DrawQuad(const QRectF& DevicePixels, const QRectF& Tex, unsigned Texture, int Mode,
                   TD3DColor Color);
 
@@ -338,6 +354,12 @@ private:
     TMatrix4 FProjection = TMatrix4::Identity();
     std::shared_ptr<GlVertexBuffer> FStream;
     std::function<void(const QImage&)> FPresentTarget;
+    std::function<QWindow*()> FPresentWindow;
+    std::function<void()> FWindowShown;
+    std::function<void()> FWindowFailed;
+    bool FWindowBroken = false;
+    bool FHasFrame = false;
+    quint64 FReadBacks = 0;
     QImage FPresented;
     quint64 FFrame = 0;
     quint64 FDrawCalls = 0;
