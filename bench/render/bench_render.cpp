@@ -21,7 +21,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEvent>
 #include <QTimer>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
@@ -199,20 +198,6 @@ void AddCurves(TGraphDisplayItem& Pane, TColor Top0, TColor Top1, TColor Base) {
     Pane.SetXMax(static_cast<double>(kSamples) * 8.0);
 }
 
-// Counts the paints of a widget.
-class PaintCounter : public QObject {
-public:
-    int Paints = 0;
-
-protected:
-    bool eventFilter(QObject* Watched, QEvent* Event) override {
-        if (Event->type() == QEvent::Paint) {
-            ++Paints;
-        }
-        return QObject::eventFilter(Watched, Event);
-    }
-};
-
 void Wait(int Ms) {
     QElapsedTimer t;
     t.start();
@@ -250,13 +235,17 @@ double IdleFramesPerSecond() {
     QObject::connect(&timer, &QTimer::timeout, &display, [&display] { display.Render(); });
     timer.start();
     Wait(1500); // settle: the first frames after the device is made
-    PaintCounter counter;
-    display.Panel()->installEventFilter(&counter);
+    // Frames go straight to the screen once the panel is shown, so they are counted at the
+    // device (every frame presented, shown or read back), not as paints of the panel.
+    GlDevice* device = TGraphDisplayRenderer::Device(pane);
+    if (device == nullptr) {
+        return -1.0;
+    }
+    const quint64 before = device->PresentCount();
     constexpr int kIdleMs = 3000;
     Wait(kIdleMs);
-    display.Panel()->removeEventFilter(&counter);
     timer.stop();
-    return counter.Paints * 1000.0 / kIdleMs;
+    return static_cast<double>(device->PresentCount() - before) * 1000.0 / kIdleMs;
 }
 
 Stats Frames(BenchDisplay& D) {

@@ -1,5 +1,6 @@
 // The renderer on the machine's OpenGL: device lifecycle, what lands on which pixel, the
 // frame's order and failure handling.
+#include "display/graph_display_3d.h"
 #include "display/model/color.h"
 #include "display/model/display_owner.h"
 #include "display/model/items.h"
@@ -10,7 +11,11 @@
 #include "display/render/text_layout.h"
 #include "display/render/transforms.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -921,6 +926,95 @@ TEST(RenderFrame, DrawsOnlyWhenSomethingChanged) {
         }
         EXPECT_EQ(d.Renderer->FramesPresented(), ++expected) << name;
     }
+}
+
+TEST(RenderDevice, FramesOfAShownDisplayGoStraightToTheScreen) {
+    // The real display widget on screen: its frames are shown without being read back, and
+    // what the screen shows is the frame (read back on request, as a grab of the window does).
+    TGraphDisplay3D display;
+    display.resize(420, 260);
+    display.ShowCursor = true;
+    display.SolidCursor = true;
+    double playback = 0.0;
+    display.OnNeedPlaybackPosition = [&playback](QObject*, TGraphDisplayItem*) {
+        return playback;
+    };
+    TGraphDisplayItem& pane = display.Items().Add();
+    pane.DisplayMode = 4;
+    pane.ChannelCount = 2;
+    pane.Axis.Visible = false;
+    pane.Axis.AxisY.LabelsVisible = false;
+    pane.Axis.AxisX.LabelsVisible = false;
+    pane.Axis.AxisY.GridVisible = false;
+    pane.Axis.AxisX.GridVisible = false;
+    pane.Axis.AxisY.ScaleMode = 3;
+    pane.Legend.Visible = false;
+    pane.Caption.Visible = false;
+    constexpr std::size_t kLength = 20000;
+    for (int c = 0; c < 2; ++c) {
+        TGraphDisplayGraphItem& g = pane.GraphItems.Add();
+        g.Channel = c;
+        g.Color = 0x00FF00;
+        g.BaseColor = 0x00FF00;
+        g.PrimitiveType = 4;
+        g.Samples.SetLength(kLength);
+        for (std::size_t i = 0; i < kLength; ++i) {
+            g.Samples[i].Value = (i / 50) % 2 == 0 ? 0.8f : -0.8f;
+        }
+    }
+    pane.SetXMax(static_cast<double>(kLength) * 8.0);
+    display.show();
+    display.Initialize(0);
+    GlDevice* device = TGraphDisplayRenderer::Device(pane);
+    ASSERT_NE(device, nullptr);
+    QWidget* panel = display.Panel();
+    auto settle = [](int Ms) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < Ms) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+    };
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < 5000 && !static_cast<TRenderPanel*>(panel)->HasFrame()) {
+        playback += 1.0;
+        display.Render();
+        settle(50);
+    }
+    ASSERT_TRUE(static_cast<TRenderPanel*>(panel)->HasFrame());
+    // Frames while the cursor moves: each presented, none read back.
+    const quint64 readBacks = device->ReadBackCount();
+    const quint64 presented = device->PresentCount();
+    for (int i = 0; i < 10; ++i) {
+        playback = static_cast<double>(i + 1) * 4000.0;
+        display.Render();
+        settle(20);
+    }
+    EXPECT_GE(device->PresentCount(), presented + 10);
+    EXPECT_EQ(device->ReadBackCount(), readBacks);
+
+    settle(200);
+    const QImage frame = static_cast<TRenderPanel*>(panel)->Frame();
+    ASSERT_FALSE(frame.isNull());
+    const QPoint origin = panel->mapToGlobal(QPoint(0, 0));
+    const QImage screen = QGuiApplication::primaryScreen()
+                              ->grabWindow(0, origin.x(), origin.y(), panel->width(),
+                                           panel->height())
+                              .toImage()
+                              .convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(screen.size(), frame.size() / frame.devicePixelRatio());
+    int lit = 0;
+    int differ = 0;
+    for (int y = 0; y < screen.height(); y += 3) {
+        for (int x = 0; x < screen.width(); x += 3) {
+            const QRgb shown = screen.pixel(x, y) & 0xFFFFFFu;
+            lit += NotBlack(shown) ? 1 : 0;
+            differ += shown != (Pixel(frame, x, y) & 0xFFFFFFu) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(lit, 500);
+    EXPECT_EQ(differ, 0);
 }
 
 TEST(RenderDevice, BackgroundPicture) {

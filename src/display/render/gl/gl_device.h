@@ -296,6 +296,8 @@ public:
     bool HasFrame() const { return FHasFrame; }
     /// The last finished frame, read back (device pixels); null before the first.
     QImage ReadFrame();
+    /// Frames presented since creation, shown on a window or read back (tests, benchmarks).
+    quint64 PresentCount() const { return FFrame; }
     /// Frames read back from the graphics memory since creation (tests, benchmarks).
     quint64 ReadBackCount() const { return FReadBacks; }
     /// The last presented frame.
