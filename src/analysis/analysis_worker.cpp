@@ -1,11 +1,15 @@
 #include "analysis/analysis_worker.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tavrela::analysis {
 
-AnalysisWorker::AnalysisWorker(int channels, int sampleRate, AnalysisOptions options)
-    : channels_(channels > 0 ? static_cast<std::size_t>(channels) : 0) {
+AnalysisWorker::AnalysisWorker(int channels, int sampleRate, AnalysisOptions options,
+                               std::size_t maxQueuedBytes)
+    : channels_(channels > 0 ? static_cast<std::size_t>(channels) : 0),
+      // At least one chunk, so that a chunk always gets in.
+      maxQueuedFloats_(std::max(maxQueuedBytes / sizeof(float), kChunkFloats)) {
     thread_ = std::thread([this, channels, sampleRate, options] {
         run(channels, sampleRate, options);
     });
@@ -16,8 +20,10 @@ AnalysisWorker::~AnalysisWorker() {
         std::lock_guard lock(mutex_);
         cancelled_ = true;
         queue_.clear();
+        queuedFloats_ = 0;
     }
     wake_.notify_all();
+    room_.notify_all();
     thread_.join();
 }
 
@@ -26,8 +32,16 @@ void AnalysisWorker::handOver() {
         return;
     }
     {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(filling_));
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [this] {
+            return cancelled_ || queue_.empty() ||
+                   queuedFloats_ + filling_.size() <= maxQueuedFloats_;
+        });
+        if (!cancelled_) {
+            queuedFloats_ += filling_.size();
+            peakQueuedFloats_ = std::max(peakQueuedFloats_, queuedFloats_);
+            queue_.push_back(std::move(filling_));
+        }
     }
     filling_ = {};
     wake_.notify_one();
@@ -75,7 +89,9 @@ void AnalysisWorker::run(int channels, int sampleRate, AnalysisOptions options) 
             }
             chunk = std::move(queue_.front());
             queue_.pop_front();
+            queuedFloats_ -= chunk.size();
         }
+        room_.notify_one();
         if (analyzer) {
             analyzer->add(chunk.data(), chunk.size() / channels_);
         }
@@ -90,6 +106,11 @@ void AnalysisWorker::run(int channels, int sampleRate, AnalysisOptions options) 
 
 const AudioAnalysis* AnalysisWorker::result() const {
     return ready() && result_ ? &*result_ : nullptr;
+}
+
+std::size_t AnalysisWorker::peakQueuedBytes() const {
+    std::lock_guard lock(mutex_);
+    return peakQueuedFloats_ * sizeof(float);
 }
 
 const AudioAnalysis* AnalysisWorker::wait() {

@@ -132,17 +132,25 @@ TEST(Worker, SameResultAsDirectAndCancels) {
     Signal s(44100, 2);
     s.silence(0.5).tone(3.0, -10.0).silence(0.5);
     const AudioAnalysis direct = Analyse(s, {.truePeak = true});
-    AnalysisWorker w(2, 44100, {.truePeak = true});
-    for (std::size_t f = 0; f < s.frames(); f += 512) {
-        w.push(s.samples().data() + f * 2, std::min<std::size_t>(512, s.frames() - f));
+    // With room for the whole stream, and with a backlog held to one chunk: a producer far
+    // faster than the analysis then waits, and the result is the same.
+    for (const std::size_t room : {AnalysisWorker::kDefaultMaxQueuedBytes, std::size_t{1}}) {
+        AnalysisWorker w(2, 44100, {.truePeak = true}, room);
+        for (std::size_t f = 0; f < s.frames(); f += 512) {
+            w.push(s.samples().data() + f * 2, std::min<std::size_t>(512, s.frames() - f));
+        }
+        w.finish();
+        const AudioAnalysis* r = w.wait();
+        ASSERT_NE(r, nullptr);
+        EXPECT_TRUE(w.ready());
+        EXPECT_EQ(r->levelDb, direct.levelDb);
+        EXPECT_EQ(r->integratedLufs, direct.integratedLufs);
+        EXPECT_EQ(r->truePeakDbtp, direct.truePeakDbtp);
+        if (room == 1) {
+            // One chunk of 65536 floats at most.
+            EXPECT_LE(w.peakQueuedBytes(), std::size_t{65536} * sizeof(float));
+        }
     }
-    w.finish();
-    const AudioAnalysis* r = w.wait();
-    ASSERT_NE(r, nullptr);
-    EXPECT_TRUE(w.ready());
-    EXPECT_EQ(r->levelDb, direct.levelDb);
-    EXPECT_EQ(r->integratedLufs, direct.integratedLufs);
-    EXPECT_EQ(r->truePeakDbtp, direct.truePeakDbtp);
 
     // Dropped before the end (the file is reloaded): nothing waits, nothing leaks.
     auto dropped = std::make_unique<AnalysisWorker>(2, 44100, AnalysisOptions{.truePeak = true});
