@@ -373,7 +373,9 @@ struct Engine::Impl {
         }
         {
             std::lock_guard lock(outputMutex);
-            stopOutput();
+            if (output && outputRunning.load()) {
+                output->abort();
+            }
             output.reset();
         }
         outputRunning = false;

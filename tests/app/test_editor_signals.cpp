@@ -5,12 +5,18 @@
 #include "test_jingles_support.h"
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
 #include <QProcess>
+#include <QScreen>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstdio>
 
 #include <sys/stat.h>
 
@@ -57,16 +63,23 @@ protected:
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < timeoutMs && process.state() == QProcess::Running) {
-            const QString out = Xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                         QStringLiteral("--pid"),
-                                         QString::number(process.processId()),
-                                         QStringLiteral("--name"), title});
-            if (!out.isEmpty()) {
-                return out.split(QLatin1Char('\n'));
+            const QStringList windows = VisibleWindows(title);
+            if (!windows.isEmpty()) {
+                return windows;
             }
             QThread::msleep(100);
         }
         return {};
+    }
+
+    QStringList VisibleWindows(const QString& title) const {
+        // --all: xdotool otherwise matches windows meeting any one condition (every window of
+        // the process, whatever its title).
+        const QString out = Xdotool({QStringLiteral("search"), QStringLiteral("--all"),
+                                     QStringLiteral("--onlyvisible"),
+                                     QStringLiteral("--pid"), QString::number(process.processId()),
+                                     QStringLiteral("--name"), title});
+        return out.isEmpty() ? QStringList() : out.split(QLatin1Char('\n'));
     }
 
     /// The main window, once it is up (seen twice a second apart: Qt may replace its native
@@ -117,15 +130,100 @@ protected:
         QThread::msleep(300);
     }
 
-    /// Sends `signal` and waits for the end: status 0 and a normal exit.
-    void ExpectEndsCleanlyOn(int signal) {
+    /// Sends `signal` and waits for the end: status 0 and a normal exit. The time the ending
+    /// took goes to the test's output (it normally takes a fraction of a second).
+    void ExpectEndsCleanlyOn(int signal, const char* moment) {
         ASSERT_EQ(process.state(), QProcess::Running);
+        QElapsedTimer ending;
+        ending.start();
         ::kill(static_cast<pid_t>(process.processId()), signal);
         ASSERT_TRUE(process.waitForFinished(kEndWaitMs))
             << "still running after signal " << signal << "; its output:\n"
             << process.readAllStandardError().right(3000).toStdString();
+        std::printf("signal %d %s: ended in %lld ms\n", signal, moment,
+                    static_cast<long long>(ending.elapsed()));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit) << "signal " << signal;
         EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().right(3000).toStdString();
+    }
+
+    /// The demo jingle database, named in the settings the program reads.
+    bool PrepareJingleDatabase() {
+        const QString database = home.file(QStringLiteral("ZELVODB.FDB"));
+        if (!test::createDatabase(database, test::demoScript())) {
+            return false;
+        }
+        test::writeSettings(home.path(), "[BANCO]\r\nCAMINHO=" + database.toUtf8() + "\r\n");
+        return true;
+    }
+
+    static QString JingleDialogTitle() {
+        return QStringLiteral("^Selecione a vinheta para o carimbo$");
+    }
+
+    /// Opens the jingle dialog as the operator does, through the context menu's seventh item,
+    /// "Inserir carimbo"; returns the dialog's window (empty when it did not open).
+    QString OpenJingleDialog(const QString& main) const {
+        // Injected input is now and then lost while the menu maps, so the operator tries again.
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            Click(main, 400, 150, 3);
+            QThread::msleep(700);
+            Keys(main, {QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
+                        QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
+                        QStringLiteral("Down"), QStringLiteral("Return")});
+            const QStringList dialogs = Windows(JingleDialogTitle(), 20000);
+            if (!dialogs.isEmpty()) {
+                return dialogs.front();
+            }
+            Keys(main, {QStringLiteral("Escape")});
+        }
+        return {};
+    }
+
+    /// True once no visible window of the program has the title `title` (polled).
+    bool Gone(const QString& title, int timeoutMs = 20000) const {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs && process.state() == QProcess::Running) {
+            if (VisibleWindows(title).isEmpty()) {
+                return true;
+            }
+            QThread::msleep(100);
+        }
+        return false;
+    }
+
+    /// Lines of text the dialog's grid shows, read off the screen: bands of dark pixel rows
+    /// in the name column below the titles. An empty grid is plain background.
+    static int GridTextLines(const QString& dialog) {
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (screen == nullptr) {
+            return 0;
+        }
+        const QImage shot = screen->grabWindow(dialog.toULongLong()).toImage();
+        // Below the filter strip (30 px) and the column titles; across the name column.
+        const int top = 60;
+        const int right = std::min(shot.width(), 560);
+        int lines = 0;
+        bool inLine = false;
+        for (int y = top; y < shot.height() - 2; ++y) {
+            bool ink = false;
+            for (int x = 20; x < right && !ink; ++x) {
+                ink = qGray(shot.pixel(x, y)) < 100;
+            }
+            lines += ink && !inLine ? 1 : 0;
+            inLine = ink;
+        }
+        return lines;
+    }
+
+    /// Waits until the dialog's grid shows rows; returns the lines of text last seen.
+    static int WaitForListedRows(const QString& dialog, int atLeast) {
+        int lines = 0;
+        for (int tries = 0; tries < 50 && lines < atLeast; ++tries) {
+            QThread::msleep(200);
+            lines = GridTextLines(dialog);
+        }
+        return lines;
     }
 
     QProcess process;
@@ -152,7 +250,7 @@ TEST_F(EditorSignals, AFifoOrAFolderFailsToLoadWithItsMessageAndNoHang) {
             errors += process.readAllStandardError();
         }
         EXPECT_TRUE(errors.contains(message)) << errors.right(3000).toStdString();
-        ExpectEndsCleanlyOn(SIGTERM);
+        ExpectEndsCleanlyOn(SIGTERM, "while the load failure is shown");
     }
 }
 
@@ -167,8 +265,8 @@ TEST_F(EditorSignals, SigintWhileLoadingEndsTheProgram) {
     Start(wav);
     // Sent as soon as the loading window shows; should the load have been too quick to be
     // caught, the signal still reaches a running program.
-    Windows(QStringLiteral("^Carregando"), 60000);
-    ExpectEndsCleanlyOn(SIGINT);
+    const bool caught = !Windows(QStringLiteral("^Carregando"), 20000).isEmpty();
+    ExpectEndsCleanlyOn(SIGINT, caught ? "while loading" : "after a load too quick to catch");
     EXPECT_EQ(testing::ReadAll(wav), before);
 }
 
@@ -184,46 +282,48 @@ TEST_F(EditorSignals, SigintWhilePlayingAndSighupEndTheProgram) {
             Click(main, 330, 350); // "Play" in the bottom bar
             QThread::msleep(1000);
         }
-        ExpectEndsCleanlyOn(signal);
+        ExpectEndsCleanlyOn(signal, signal == SIGINT ? "while playing" : "while idle");
         EXPECT_EQ(testing::ReadAll(mp3), before);
     }
 }
 
 // The jingle dialog loads the Firebird client, which takes the process's signals for itself
-// when it connects: with the dialog open, SIGTERM still ends the program.
-TEST_F(EditorSignals, SigtermEndsTheProgramWhileTheJingleDialogIsOpen) {
-    const QString database = home.file(QStringLiteral("ZELVODB.FDB"));
-    ASSERT_TRUE(test::createDatabase(database, test::demoScript()));
-    test::writeSettings(home.path(), "[BANCO]\r\nCAMINHO=" + database.toUtf8() + "\r\n");
+// when it connects. SIGTERM still ends the program with status 0 and the file as it was,
+// with the dialog open and after it was cancelled; opened again without a restart, the dialog
+// lists the jingles again (the database keeps working after its first use).
+TEST_F(EditorSignals, SigtermEndsTheProgramWithTheJingleDialogOpenOrCancelled) {
+    ASSERT_TRUE(PrepareJingleDatabase());
+    // The demo database holds 17 jingles of kind V; most of them fit in the grid.
+    constexpr int kLinesOfAFullGrid = 10;
+    const struct {
+        const char* moment;
+        int openings;
+        bool cancel;
+    } cases[] = {
+        {"with the jingle dialog open", 1, false},
+        {"after the jingle dialog was opened and cancelled twice", 2, true},
+    };
     const QString mp3 = testing::MakeMp3(dir, QStringLiteral("song.mp3"), 20.0, 2);
     const QByteArray before = testing::ReadAll(mp3);
-    Start(mp3);
-    const QString main = MainWindow();
-    ASSERT_FALSE(main.isEmpty()) << "no main window";
-    const QString dialogTitle = QStringLiteral("^Selecione a vinheta para o carimbo$");
-    const auto openDialog = [&]() -> QString {
-        // The context menu's seventh item, "Inserir carimbo"; injected input is now and then
-        // lost while the menu maps, so the operator tries again.
-        for (int attempt = 0; attempt < 3; ++attempt) {
-            Click(main, 400, 150, 3);
-            QThread::msleep(700);
-            Keys(main, {QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
-                        QStringLiteral("Down"), QStringLiteral("Down"), QStringLiteral("Down"),
-                        QStringLiteral("Down"), QStringLiteral("Return")});
-            const QStringList dialogs = Windows(dialogTitle, 20000);
-            if (!dialogs.isEmpty()) {
-                return dialogs.front();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.moment);
+        Start(mp3);
+        const QString main = MainWindow();
+        ASSERT_FALSE(main.isEmpty()) << "no main window";
+        for (int opening = 1; opening <= c.openings; ++opening) {
+            SCOPED_TRACE(opening);
+            const QString dialog = OpenJingleDialog(main);
+            ASSERT_FALSE(dialog.isEmpty()) << "the jingle dialog did not open";
+            EXPECT_GE(WaitForListedRows(dialog, kLinesOfAFullGrid), kLinesOfAFullGrid)
+                << "the grid lists no jingles";
+            if (c.cancel) {
+                Keys(dialog, {QStringLiteral("Escape")}, true);
+                ASSERT_TRUE(Gone(JingleDialogTitle())) << "the dialog stayed after Escape";
             }
-            Keys(main, {QStringLiteral("Escape")});
         }
-        return {};
-    };
-
-    // The dialog is up: the client has connected (and installed its handlers).
-    const QString dialog = openDialog();
-    ASSERT_FALSE(dialog.isEmpty()) << "the jingle dialog did not open";
-    ExpectEndsCleanlyOn(SIGTERM);
-    EXPECT_EQ(testing::ReadAll(mp3), before);
+        ExpectEndsCleanlyOn(SIGTERM, c.moment);
+        EXPECT_EQ(testing::ReadAll(mp3), before);
+    }
 }
 
 } // namespace

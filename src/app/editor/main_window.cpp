@@ -217,7 +217,8 @@ void TfrmTavrela::FormCreate(const QStringList& arguments) {
 void TfrmTavrela::FormDestroy() {
     tmrRenderGrafico->stop();
     CloseSampleRangeChannel();
-    FEngine.stop();
+    // Not stop() first: stopping lets the device play out what it holds (through PulseAudio
+    // a few hundred milliseconds of waiting), while free() cuts the output at once.
     FEngine.free();
 }
 

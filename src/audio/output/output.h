@@ -21,6 +21,9 @@ public:
     virtual bool start() = 0;
     /// Stops calling it; returns once no call is under way.
     virtual void stop() = 0;
+    /// Stops at once, dropping what the device still holds rather than playing it out (the
+    /// engine is going away: nothing more is to be heard).
+    virtual void abort() { stop(); }
     /// Sample rate in Hz.
     virtual int rate() const = 0;
     /// Frames between what the render function delivers and what is heard.
