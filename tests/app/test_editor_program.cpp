@@ -41,9 +41,10 @@ QStringList WaitForWindows(const QProcess& process, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < timeoutMs && process.state() == QProcess::Running) {
-        const QString out = Xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                                     QStringLiteral("--pid"), QString::number(process.processId()),
-                                     QStringLiteral("--name"), kTitle});
+        const QString out =
+            Xdotool({QStringLiteral("search"), QStringLiteral("--all"),
+                     QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                     QString::number(process.processId()), QStringLiteral("--name"), kTitle});
         if (!out.isEmpty()) {
             return out.split(QLatin1Char('\n'));
         }

@@ -49,10 +49,10 @@ public:
         timer.start();
         QStringList found;
         while (timer.elapsed() < TimeoutMs && program_.state() == QProcess::Running) {
-            const QString out =
-                Run({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                     QStringLiteral("--pid"), QString::number(program_.processId()),
-                     QStringLiteral("--name"), QStringLiteral("^Tavrela - Zelvo Sistemas$")});
+            const QString out = Run(
+                {QStringLiteral("search"), QStringLiteral("--all"), QStringLiteral("--onlyvisible"),
+                 QStringLiteral("--pid"), QString::number(program_.processId()),
+                 QStringLiteral("--name"), QStringLiteral("^Tavrela - Zelvo Sistemas$")});
             found = out.isEmpty() ? QStringList() : out.split(QLatin1Char('\n'));
             if (found.size() >= Count) {
                 return found;
