@@ -21,9 +21,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>

@@ -75,10 +75,10 @@ protected:
     QStringList VisibleWindows(const QString& title) const {
         // --all: xdotool otherwise matches windows meeting any one condition (every window of
         // the process, whatever its title).
-        const QString out = Xdotool({QStringLiteral("search"), QStringLiteral("--all"),
-                                     QStringLiteral("--onlyvisible"),
-                                     QStringLiteral("--pid"), QString::number(process.processId()),
-                                     QStringLiteral("--name"), title});
+        const QString out =
+            Xdotool({QStringLiteral("search"), QStringLiteral("--all"),
+                     QStringLiteral("--onlyvisible"), QStringLiteral("--pid"),
+                     QString::number(process.processId()), QStringLiteral("--name"), title});
         return out.isEmpty() ? QStringList() : out.split(QLatin1Char('\n'));
     }
 

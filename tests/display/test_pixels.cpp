@@ -794,9 +794,9 @@ TEST(WaveformPixels, TheColumnLookupDrawsWhatTheTrianglesDrew) {
                 const QRgb a = Pixel(lookup, x, y);
                 const QRgb b = Pixel(drawn, x, y);
                 lit += NotBlack(b) ? 1 : 0;
-                const int most = std::max({std::abs(qRed(a) - qRed(b)),
-                                           std::abs(qGreen(a) - qGreen(b)),
-                                           std::abs(qBlue(a) - qBlue(b))});
+                const int most =
+                    std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                              std::abs(qBlue(a) - qBlue(b))});
                 differ += most > 3 ? 1 : 0;
             }
         }
@@ -936,9 +936,7 @@ TEST(RenderDevice, FramesOfAShownDisplayGoStraightToTheScreen) {
     display.ShowCursor = true;
     display.SolidCursor = true;
     double playback = 0.0;
-    display.OnNeedPlaybackPosition = [&playback](QObject*, TGraphDisplayItem*) {
-        return playback;
-    };
+    display.OnNeedPlaybackPosition = [&playback](QObject*, TGraphDisplayItem*) { return playback; };
     TGraphDisplayItem& pane = display.Items().Add();
     pane.DisplayMode = 4;
     pane.ChannelCount = 2;
@@ -998,11 +996,11 @@ TEST(RenderDevice, FramesOfAShownDisplayGoStraightToTheScreen) {
     const QImage frame = static_cast<TRenderPanel*>(panel)->Frame();
     ASSERT_FALSE(frame.isNull());
     const QPoint origin = panel->mapToGlobal(QPoint(0, 0));
-    const QImage screen = QGuiApplication::primaryScreen()
-                              ->grabWindow(0, origin.x(), origin.y(), panel->width(),
-                                           panel->height())
-                              .toImage()
-                              .convertToFormat(QImage::Format_RGB32);
+    const QImage screen =
+        QGuiApplication::primaryScreen()
+            ->grabWindow(0, origin.x(), origin.y(), panel->width(), panel->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(screen.size(), frame.size() / frame.devicePixelRatio());
     int lit = 0;
     int differ = 0;

@@ -6,8 +6,8 @@
 // provides.
 
 #include "column_geometry.h"
-#include "gl/gl_device.h"
 #include "custom_vertex.h"
+#include "gl/gl_device.h"
 #include "render_host.h"
 
 #include <QtGlobal>

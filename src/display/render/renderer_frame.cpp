@@ -296,8 +296,8 @@ const GlChannelTable* TGraphDisplayRenderer::SelectionTable(GlDevice& D,
         return nullptr;
     }
     // The fills drawn once over every value, on quads that cover the probe.
-    const auto band = SelectionVertexes(-2.0f, 2.0f, 2.0f, Item.SelectionColor,
-                                        Item.SelectionBorderColor);
+    const auto band =
+        SelectionVertexes(-2.0f, 2.0f, 2.0f, Item.SelectionColor, Item.SelectionBorderColor);
     const auto shade = SelectionShadeVertexes(-2.0f, 2.0f, 2.0f);
     auto upload = [&D](const auto& V) -> std::shared_ptr<GlVertexBuffer> {
         auto buffer = D.CreateVertexBuffer(sizeof V);

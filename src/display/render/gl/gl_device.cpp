@@ -871,8 +871,7 @@ bool GlDevice::DrawColumnSpans(int FirstColumn, const std::vector<float>& LoHi, 
                         FSpanTexels.data());
         FSpanTextureWidth = count;
     } else {
-        f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, count, 1, GL_RGBA, GL_FLOAT,
-                           FSpanTexels.data());
+        f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, count, 1, GL_RGBA, GL_FLOAT, FSpanTexels.data());
     }
     const auto x0 = static_cast<float>(FirstColumn);
     const auto x1 = static_cast<float>(FirstColumn + count);
