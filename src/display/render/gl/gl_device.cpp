@@ -85,39 +85,60 @@ void main() {
 }
 )";
 
-const char* const kFragmentShader = R"(
-uniform int uMode;
+// One program per kind of draw rather than one with a branch per kind: a software rasteriser
+// runs every branch of a shader for every pixel, several times the work of the one it needs.
+const char* const kColourFragmentShader = R"(
+varying vec4 vColor;
+void main() {
+    gl_FragColor = vColor;
+}
+)";
+
+// Text: the glyphs' coverage in the texture's alpha, in one colour.
+const char* const kTextFragmentShader = R"(
+uniform vec4 uColor;
+uniform sampler2D uTexture;
+varying vec2 vTex;
+void main() {
+    gl_FragColor = vec4(uColor.rgb, uColor.a * texture2D(uTexture, vTex).a);
+}
+)";
+
+// A picture, opaque.
+const char* const kPictureFragmentShader = R"(
+uniform sampler2D uTexture;
+varying vec2 vTex;
+void main() {
+    gl_FragColor = vec4(texture2D(uTexture, vTex).rgb, 1.0);
+}
+)";
+
+// Column spans: the texel of this pixel's column holds its fill's ends.
+const char* const kSpanFragmentShader = R"(
+uniform int uFade;
 uniform vec4 uColor;
 uniform vec4 uBase;
 uniform vec2 uColumns;
 uniform sampler2D uTexture;
-varying vec4 vColor;
-varying vec2 vTex;
 varying vec2 vWorld;
 void main() {
-    if (uMode == 0) {
-        gl_FragColor = vColor;
-    } else if (uMode >= 3) {
-        // Column spans: the texel of this pixel's column holds its fill's ends.
-        float c = floor(vWorld.x) - uColumns.x;
-        vec4 s = texture2D(uTexture, vec2((c + 0.5) / uColumns.y, 0.5));
-        if (s.b < 0.5 || vWorld.y < s.r || vWorld.y > s.g) {
-            discard;
-        }
-        if (uMode == 4) {
-            float end = vWorld.y >= 0.0 ? s.g : s.r;
-            float t = end != 0.0 ? clamp(vWorld.y / end, 0.0, 1.0) : 1.0;
-            gl_FragColor = mix(uBase, uColor, t);
-        } else {
-            gl_FragColor = uColor;
-        }
-    } else if (uMode == 1) {
-        gl_FragColor = vec4(uColor.rgb, uColor.a * texture2D(uTexture, vTex).a);
+    float c = floor(vWorld.x) - uColumns.x;
+    vec4 s = texture2D(uTexture, vec2((c + 0.5) / uColumns.y, 0.5));
+    if (s.b < 0.5 || vWorld.y < s.r || vWorld.y > s.g) {
+        discard;
+    }
+    if (uFade != 0) {
+        float end = vWorld.y >= 0.0 ? s.g : s.r;
+        float t = end != 0.0 ? clamp(vWorld.y / end, 0.0, 1.0) : 1.0;
+        gl_FragColor = mix(uBase, uColor, t);
     } else {
-        gl_FragColor = vec4(texture2D(uTexture, vTex).rgb, 1.0);
+        gl_FragColor = uColor;
     }
 }
 )";
+
+const char* const kFragmentShaders[] = {kColourFragmentShader, kTextFragmentShader,
+                                        kPictureFragmentShader, kSpanFragmentShader};
 
 // The channel map: each channel of the pixel underneath through its column of the table.
 const char* const kMapFragmentShader = R"(#extension GL_EXT_shader_framebuffer_fetch : require
@@ -235,8 +256,11 @@ int PinDriver(dl_phdr_info* Info, std::size_t, void*) {
 } // namespace
 
 GlContext::~GlContext() {
-    if (FProgram && FContext && FSurface && MakeCurrent()) {
-        FProgram.reset();
+    if (FContext && FSurface && MakeCurrent()) {
+        for (auto& program : FPrograms) {
+            program.reset();
+        }
+        FMapProgram.reset();
     }
     if (FContext && FSurface) {
         FContext->doneCurrent();
@@ -290,9 +314,10 @@ std::shared_ptr<GlContext> GlContext::Create() {
     return c;
 }
 
-QOpenGLShaderProgram* GlContext::Program(QString* Why) {
-    if (FProgram) {
-        return FProgram.get();
+QOpenGLShaderProgram* GlContext::Program(GlProgram Kind, QString* Why) {
+    const auto index = static_cast<std::size_t>(Kind);
+    if (FPrograms[index]) {
+        return FPrograms[index].get();
     }
     auto fail = [Why](const char* text) -> QOpenGLShaderProgram* {
         if (Why) {
@@ -302,7 +327,7 @@ QOpenGLShaderProgram* GlContext::Program(QString* Why) {
     };
     auto program = std::make_unique<QOpenGLShaderProgram>();
     if (!program->addShaderFromSourceCode(QOpenGLShader::Vertex, kVertexShader) ||
-        !program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShader)) {
+        !program->addShaderFromSourceCode(QOpenGLShader::Fragment, kFragmentShaders[index])) {
         return fail("shaders not compiled");
     }
     program->bindAttributeLocation("aPos", kAttrPos);
@@ -311,8 +336,8 @@ QOpenGLShaderProgram* GlContext::Program(QString* Why) {
     if (!program->link()) {
         return fail("shaders not linked");
     }
-    FProgram = std::move(program);
-    return FProgram.get();
+    FPrograms[index] = std::move(program);
+    return FPrograms[index].get();
 }
 
 QOpenGLShaderProgram* GlContext::MapProgram() {
@@ -583,9 +608,12 @@ bool GlDevice::Init(const GlPresentParameters& P, QString* Why) {
     f->glGetIntegerv(GL_SUBPIXEL_BITS, &subpixelBits);
     FSnapMargin = std::ldexp(1.0, -std::clamp(subpixelBits, 1, 16)) + 0.001;
 
-    FProgram = FContext->Program(Why);
-    if (FProgram == nullptr) {
-        return false;
+    for (const GlProgram kind :
+         {GlProgram::Colour, GlProgram::Text, GlProgram::Picture, GlProgram::Spans}) {
+        FPrograms[static_cast<std::size_t>(kind)] = FContext->Program(kind, Why);
+        if (FPrograms[static_cast<std::size_t>(kind)] == nullptr) {
+            return false;
+        }
     }
     FVao = std::make_unique<QOpenGLVertexArrayObject>();
     FVao->create();
@@ -696,7 +724,8 @@ void GlDevice::ApplyState() {
     f->glDisable(GL_SCISSOR_TEST);
     f->glDisable(GL_STENCIL_TEST);
     // The back buffer has no alpha channel: keep it opaque whatever is drawn.
-    f->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
+    f->glColorMask(GL_TRUE, GL_TRUE, GL_TRUE,
+                   qEnvironmentVariableIsSet("XMASK") ? GL_TRUE : GL_FALSE);
     auto state = [this](GlRenderState s) { return GetRenderState(s); };
     if (state(GlRenderState::AlphaBlendEnable) != 0) {
         f->glEnable(GL_BLEND);
@@ -721,7 +750,7 @@ void GlDevice::ApplyState() {
     default:
         break;
     }
-    if (state(GlRenderState::DitherEnable) != 0) {
+    if (state(GlRenderState::DitherEnable) != 0 && !qEnvironmentVariableIsSet("XDITHER")) {
         f->glEnable(GL_DITHER);
     } else {
         f->glDisable(GL_DITHER);
@@ -739,7 +768,7 @@ void GlDevice::ApplyState() {
             f->glDisable(GL_LINE_SMOOTH);
         }
     }
-    FProgram->bind();
+    FPrograms[static_cast<std::size_t>(GlProgram::Colour)]->bind();
     FVao->bind();
     FStateDirty = false;
 }
@@ -795,10 +824,10 @@ bool GlDevice::PrepareStreamDraw() {
     ApplyState();
     QOpenGLExtraFunctions* f = FContext->Functions();
     const TMatrix4 m = Multiply(Multiply(FWorld, FView), FProjection);
-    FProgram->setUniformValue("uMode", 0);
-    f->glUniformMatrix4fv(FProgram->uniformLocation("uMatrix"), 1, GL_FALSE, &m.m[0][0]);
-    FProgram->setUniformValue("uShift", 1.0f / static_cast<float>(FPixelSize.width()),
-                              1.0f / static_cast<float>(FPixelSize.height()));
+    QOpenGLShaderProgram* program = FPrograms[static_cast<std::size_t>(GlProgram::Colour)];
+    f->glUniformMatrix4fv(program->uniformLocation("uMatrix"), 1, GL_FALSE, &m.m[0][0]);
+    program->setUniformValue("uShift", 1.0f / static_cast<float>(FPixelSize.width()),
+                             1.0f / static_cast<float>(FPixelSize.height()));
     f->glBindBuffer(GL_ARRAY_BUFFER, FStream->FBuffer);
     f->glEnableVertexAttribArray(kAttrPos);
     f->glEnableVertexAttribArray(kAttrColor);
@@ -833,25 +862,41 @@ bool GlDevice::DrawColumnSpans(int FirstColumn, const std::vector<float>& LoHi, 
     if (count > maxTexture) {
         return false;
     }
-    float yMin = 0.0f;
-    float yMax = 0.0f;
-    bool any = false;
+    // A quad per strip of columns, each as high as that strip's spans reach: the pixels
+    // above and below a quiet passage are not looked at.
+    constexpr int kStripColumns = 16;
     FSpanTexels.assign(static_cast<std::size_t>(count) * 4, 0.0f);
-    for (int i = 0; i < count; ++i) {
-        const float lo = LoHi[2 * static_cast<std::size_t>(i)];
-        const float hi = LoHi[2 * static_cast<std::size_t>(i) + 1];
-        if (!(lo <= hi)) {
+    FSpanQuads.clear();
+    for (int first = 0; first < count; first += kStripColumns) {
+        const int last = std::min(first + kStripColumns, count);
+        float yMin = 0.0f;
+        float yMax = 0.0f;
+        bool any = false;
+        for (int i = first; i < last; ++i) {
+            const float lo = LoHi[2 * static_cast<std::size_t>(i)];
+            const float hi = LoHi[2 * static_cast<std::size_t>(i) + 1];
+            if (!(lo <= hi)) {
+                continue;
+            }
+            float* t = &FSpanTexels[4 * static_cast<std::size_t>(i)];
+            t[0] = lo;
+            t[1] = hi;
+            t[2] = 1.0f;
+            yMin = any ? std::min(yMin, lo) : lo;
+            yMax = any ? std::max(yMax, hi) : hi;
+            any = true;
+        }
+        if (!any || !(yMax > yMin)) {
             continue;
         }
-        float* t = &FSpanTexels[4 * static_cast<std::size_t>(i)];
-        t[0] = lo;
-        t[1] = hi;
-        t[2] = 1.0f;
-        yMin = any ? std::min(yMin, lo) : lo;
-        yMax = any ? std::max(yMax, hi) : hi;
-        any = true;
+        const auto x0 = static_cast<float>(FirstColumn + first);
+        const auto x1 = static_cast<float>(FirstColumn + last);
+        for (const auto& [x, y] : {std::pair{x0, yMin}, std::pair{x1, yMin}, std::pair{x0, yMax},
+                                   std::pair{x1, yMin}, std::pair{x1, yMax}, std::pair{x0, yMax}}) {
+            FSpanQuads.insert(FSpanQuads.end(), {x, y, 0.0f});
+        }
     }
-    if (!any || !(yMax > yMin)) {
+    if (FSpanQuads.empty()) {
         return true;
     }
     ApplyState();
@@ -873,10 +918,6 @@ bool GlDevice::DrawColumnSpans(int FirstColumn, const std::vector<float>& LoHi, 
     } else {
         f->glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, count, 1, GL_RGBA, GL_FLOAT, FSpanTexels.data());
     }
-    const auto x0 = static_cast<float>(FirstColumn);
-    const auto x1 = static_cast<float>(FirstColumn + count);
-    const float quad[6][3] = {{x0, yMin, 0.0f}, {x1, yMin, 0.0f}, {x0, yMax, 0.0f},
-                              {x1, yMin, 0.0f}, {x1, yMax, 0.0f}, {x0, yMax, 0.0f}};
     const TMatrix4 m = Multiply(Multiply(FWorld, FView), FProjection);
     auto colour = [](TD3DColor c) {
         return QVector4D(static_cast<float>((c >> 16) & 0xFF) / 255.0f,
@@ -884,28 +925,31 @@ bool GlDevice::DrawColumnSpans(int FirstColumn, const std::vector<float>& LoHi, 
                          static_cast<float>(c & 0xFF) / 255.0f,
                          static_cast<float>((c >> 24) & 0xFF) / 255.0f);
     };
-    FProgram->setUniformValue("uMode", Fade ? 4 : 3);
-    f->glUniformMatrix4fv(FProgram->uniformLocation("uMatrix"), 1, GL_FALSE, &m.m[0][0]);
-    FProgram->setUniformValue("uShift", 1.0f / static_cast<float>(FPixelSize.width()),
-                              1.0f / static_cast<float>(FPixelSize.height()));
-    FProgram->setUniformValue("uColor", colour(Top));
-    FProgram->setUniformValue("uBase", colour(Base));
-    FProgram->setUniformValue("uColumns", static_cast<float>(FirstColumn),
-                              static_cast<float>(FSpanTextureWidth));
-    FProgram->setUniformValue("uTexture", 0);
+    QOpenGLShaderProgram* program = FPrograms[static_cast<std::size_t>(GlProgram::Spans)];
+    program->bind();
+    program->setUniformValue("uFade", Fade ? 1 : 0);
+    f->glUniformMatrix4fv(program->uniformLocation("uMatrix"), 1, GL_FALSE, &m.m[0][0]);
+    program->setUniformValue("uShift", 1.0f / static_cast<float>(FPixelSize.width()),
+                             1.0f / static_cast<float>(FPixelSize.height()));
+    program->setUniformValue("uColor", colour(Top));
+    program->setUniformValue("uBase", colour(Base));
+    program->setUniformValue("uColumns", static_cast<float>(FirstColumn),
+                             static_cast<float>(FSpanTextureWidth));
+    program->setUniformValue("uTexture", 0);
     f->glBindBuffer(GL_ARRAY_BUFFER, FQuadBuffer);
-    f->glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STREAM_DRAW);
+    f->glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(FSpanQuads.size() * sizeof(float)),
+                    FSpanQuads.data(), GL_STREAM_DRAW);
     f->glEnableVertexAttribArray(kAttrPos);
     f->glDisableVertexAttribArray(kAttrColor);
     f->glDisableVertexAttribArray(kAttrTex);
     f->glVertexAttribPointer(kAttrPos, 3, GL_FLOAT, GL_FALSE, 12, nullptr);
     f->glVertexAttrib4f(kAttrColor, 1.0f, 1.0f, 1.0f, 1.0f);
     f->glVertexAttrib2f(kAttrTex, 0.0f, 0.0f);
-    f->glDrawArrays(GL_TRIANGLES, 0, 6);
+    f->glDrawArrays(GL_TRIANGLES, 0, static_cast<GLsizei>(FSpanQuads.size() / 3));
     f->glBindBuffer(GL_ARRAY_BUFFER, 0);
     f->glBindTexture(GL_TEXTURE_2D, 0);
     ++FDrawCalls;
-    FPrimitivesDrawn += 2;
+    FPrimitivesDrawn += FSpanQuads.size() / 9;
     FStateDirty = true;
     return f->glGetError() == GL_NO_ERROR;
 }
@@ -1135,14 +1179,16 @@ void GlDevice::DrawQuad(const QRectF& R, const QRectF& T, unsigned Texture, int 
     const float quad[6][5] = {{l, t, 0.5f, u0, v0}, {l, b, 0.5f, u0, v1}, {r, b, 0.5f, u1, v1},
                               {l, t, 0.5f, u0, v0}, {r, b, 0.5f, u1, v1}, {r, t, 0.5f, u1, v0}};
     const TMatrix4 m = PixelMatrix(FPixelSize);
-    FProgram->setUniformValue("uMode", Mode);
-    f->glUniformMatrix4fv(FProgram->uniformLocation("uMatrix"), 1, GL_FALSE, &m.m[0][0]);
-    FProgram->setUniformValue("uShift", 0.0f, 0.0f);
-    FProgram->setUniformValue("uColor", static_cast<float>((Color >> 16) & 0xFF) / 255.0f,
-                              static_cast<float>((Color >> 8) & 0xFF) / 255.0f,
-                              static_cast<float>(Color & 0xFF) / 255.0f,
-                              static_cast<float>((Color >> 24) & 0xFF) / 255.0f);
-    FProgram->setUniformValue("uTexture", 0);
+    QOpenGLShaderProgram* program =
+        FPrograms[static_cast<std::size_t>(Mode == 1 ? GlProgram::Text : GlProgram::Picture)];
+    program->bind();
+    f->glUniformMatrix4fv(program->uniformLocation("uMatrix"), 1, GL_FALSE, &m.m[0][0]);
+    program->setUniformValue("uShift", 0.0f, 0.0f);
+    program->setUniformValue("uColor", static_cast<float>((Color >> 16) & 0xFF) / 255.0f,
+                             static_cast<float>((Color >> 8) & 0xFF) / 255.0f,
+                             static_cast<float>(Color & 0xFF) / 255.0f,
+                             static_cast<float>((Color >> 24) & 0xFF) / 255.0f);
+    program->setUniformValue("uTexture", 0);
     f->glActiveTexture(GL_TEXTURE0);
     f->glBindTexture(GL_TEXTURE_2D, Texture);
     f->glBindBuffer(GL_ARRAY_BUFFER, FQuadBuffer);

@@ -125,6 +125,9 @@ using GlChannelTable = std::array<std::uint8_t, 768>;
 
 class GlContext;
 
+/// The devices' shader programs: one per kind of draw.
+enum class GlProgram { Colour = 0, Text = 1, Picture = 2, Spans = 3 };
+
 /// A vertex buffer: a block of bytes uploaded to the graphics memory when unlocked.
 class GlVertexBuffer : public TRenderResource {
 public:
@@ -327,7 +330,7 @@ private:
     std::shared_ptr<GlContext> FContext;
     std::unique_ptr<QOpenGLFramebufferObject> FTarget;  // the back buffer
     std::unique_ptr<QOpenGLFramebufferObject> FResolve; // single-sample copy for reading
-    QOpenGLShaderProgram* FProgram = nullptr;           // the context's
+    std::array<QOpenGLShaderProgram*, 4> FPrograms{};   // the context's, by GlProgram
     std::unique_ptr<QOpenGLVertexArrayObject> FVao;
     unsigned FQuadBuffer = 0;
     unsigned FIndexBuffer = 0;
@@ -339,6 +342,7 @@ private:
     bool FProbing = false;
     int FSpanTextureWidth = 0;
     std::vector<float> FSpanTexels;
+    std::vector<float> FSpanQuads; // x, y, z of the lookup quads' corners
     std::vector<double> FSampleXOffsets{0.5};
     double FSnapMargin = 1.0 / 16.0;
     QSize FLogicalSize;
@@ -382,9 +386,9 @@ public:
     bool MakeCurrent();
     QOpenGLContext* Context() const { return FContext.get(); }
     QOpenGLExtraFunctions* Functions() const;
-    /// The devices' shader program, linked once per context; nullptr (with Why) when it
+    /// The devices' shader program of a kind, linked once per context; nullptr (with Why) when it
     /// cannot be compiled. The context must be current.
-    QOpenGLShaderProgram* Program(QString* Why);
+    QOpenGLShaderProgram* Program(GlProgram Kind, QString* Why);
     /// The channel map's program (framebuffer fetch); nullptr where the context has none.
     /// The context must be current.
     QOpenGLShaderProgram* MapProgram();
@@ -395,7 +399,7 @@ private:
     GlContext() = default;
     std::unique_ptr<QOffscreenSurface> FSurface;
     std::unique_ptr<QOpenGLContext> FContext;
-    std::unique_ptr<QOpenGLShaderProgram> FProgram;
+    std::array<std::unique_ptr<QOpenGLShaderProgram>, 4> FPrograms;
     std::unique_ptr<QOpenGLShaderProgram> FMapProgram;
     bool FMapProgramTried = false;
     bool FCanMap = false;
