@@ -929,8 +929,9 @@ TEST(RenderFrame, DrawsOnlyWhenSomethingChanged) {
 }
 
 TEST(RenderDevice, FramesOfAShownDisplayGoStraightToTheScreen) {
-    // The real display widget on screen: its frames are shown without being read back, and
-    // what the screen shows is the frame (read back on request, as a grab of the window does).
+    // The real display widget on screen, drawing on its surface: its frames are shown without
+    // being read back, and what the screen shows is the frame (read back on request, as a
+    // grab of the window does).
     TGraphDisplay3D display;
     display.resize(420, 260);
     display.ShowCursor = true;
@@ -961,6 +962,8 @@ TEST(RenderDevice, FramesOfAShownDisplayGoStraightToTheScreen) {
         }
     }
     pane.SetXMax(static_cast<double>(kLength) * 8.0);
+    // Where the processor rasterises, frames are read back unless asked otherwise.
+    display.Panel()->SetDirectPresentation(TRenderPanel::TDirectPresentation::Always);
     display.show();
     display.Initialize(0);
     GlDevice* device = TGraphDisplayRenderer::Device(pane);

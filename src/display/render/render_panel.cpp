@@ -71,15 +71,15 @@ void TRenderPanel::SetText(const QString& Text) {
     update();
 }
 
-void TRenderPanel::SetDirectPresentation(bool Allowed) {
-    FDirectAllowed = Allowed;
-    if (!Allowed) {
+void TRenderPanel::SetDirectPresentation(TDirectPresentation Mode) {
+    FDirectMode = Mode;
+    if (Mode == TDirectPresentation::Never) {
         DropSurface();
     }
 }
 
 QWindow* TRenderPanel::DirectSurface() {
-    if (!FDirectAllowed || FDirectFailed || !isVisible()) {
+    if (FDirectMode == TDirectPresentation::Never || FDirectFailed || !isVisible()) {
         return nullptr;
     }
     if (FSurface == nullptr) {

@@ -39,9 +39,12 @@ public:
     QString Text() const { return FText; }
     void SetText(const QString& Text);
 
-    /// Whether frames may go straight to a drawing surface (default on).
-    bool DirectPresentation() const { return FDirectAllowed; }
-    void SetDirectPresentation(bool Allowed);
+    /// When frames go straight to a drawing surface: Automatic where the graphics processor
+    /// draws (a software rasteriser's frames are read back: that costs it less than the
+    /// window system's presentation), Always, or Never.
+    enum class TDirectPresentation { Automatic, Always, Never };
+    TDirectPresentation DirectPresentation() const { return FDirectMode; }
+    void SetDirectPresentation(TDirectPresentation Mode);
     /// The drawing surface over the panel, made when first asked for while the panel is
     /// visible; nullptr while hidden or where direct presentation is off or has failed.
     QWindow* DirectSurface();
@@ -63,7 +66,7 @@ private:
 
     QImage FFrame;
     QString FText;
-    bool FDirectAllowed = true;
+    TDirectPresentation FDirectMode = TDirectPresentation::Automatic;
     bool FDirectFailed = false;
     bool FDirectFrames = false;
     TSurfaceWindow* FSurface = nullptr; // owned by FContainer

@@ -163,19 +163,28 @@ bool TGraphDisplayRenderer::InitD3D(int Index) {
             target->ShowFrame(Frame);
         }
     });
-    // Frames go straight to the panel's drawing surface once it is on screen.
-    device->SetPresentWindow(
-        [target]() -> QWindow* { return target ? target->DirectSurface() : nullptr; },
-        [target] {
-            if (target) {
-                target->DirectFrameShown();
-            }
-        },
-        [target] {
-            if (target) {
-                target->DirectPresentationFailed();
-            }
-        });
+    // Frames go straight to the panel's drawing surface once it is on screen, where the
+    // graphics processor draws them. A software rasteriser's frames are read back instead:
+    // measured on Mesa's llvmpipe, presenting through the window system took about four
+    // times the processor time of reading the frame back and painting it.
+    using TDirect = TRenderPanel::TDirectPresentation;
+    const bool direct =
+        panel.DirectPresentation() == TDirect::Always ||
+        (panel.DirectPresentation() == TDirect::Automatic && !FDirect3D->IsSoftware());
+    if (direct) {
+        device->SetPresentWindow(
+            [target]() -> QWindow* { return target ? target->DirectSurface() : nullptr; },
+            [target] {
+                if (target) {
+                    target->DirectFrameShown();
+                }
+            },
+            [target] {
+                if (target) {
+                    target->DirectPresentationFailed();
+                }
+            });
+    }
     const std::weak_ptr<GlDevice> weak = device;
     panel.SetFrameReader([weak] {
         const auto d = weak.lock();

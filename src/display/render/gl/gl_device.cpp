@@ -309,6 +309,11 @@ std::shared_ptr<GlContext> GlContext::Create() {
     }
     dl_iterate_phdr(PinDriver, nullptr);
     c->FCanMap = c->FContext->format().version() >= qMakePair(3, 0);
+    const auto* renderer =
+        reinterpret_cast<const char*>(c->FContext->functions()->glGetString(GL_RENDERER));
+    const QByteArray name = QByteArray(renderer != nullptr ? renderer : "").toLower();
+    c->FSoftware = name.contains("llvmpipe") || name.contains("softpipe") ||
+                   name.contains("swrast") || name.contains("software");
     kept = c;
     qAddPostRoutine(ReleaseKeptContext);
     return c;

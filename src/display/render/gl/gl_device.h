@@ -394,6 +394,10 @@ public:
     QOpenGLShaderProgram* MapProgram();
     /// Whether buffers can be written in place (OpenGL 3.0 or OpenGL ES 3.0).
     bool CanMapBuffers() const { return FCanMap; }
+    /// Whether the processor rasterises (Mesa's llvmpipe and its kin): its frames are in the
+    /// processor's memory already, and reading one back costs less than presenting it to a
+    /// window through the window system.
+    bool IsSoftware() const { return FSoftware; }
 
 private:
     GlContext() = default;
@@ -403,6 +407,7 @@ private:
     std::unique_ptr<QOpenGLShaderProgram> FMapProgram;
     bool FMapProgramTried = false;
     bool FCanMap = false;
+    bool FSoftware = false;
 };
 
 } // namespace tavrela
